@@ -1,0 +1,56 @@
+// Every text a run shows, word for word. Formats are printf formats and are used as they stand.
+#pragma once
+
+namespace phototrim::text {
+
+// Start of a run.
+inline constexpr char kNoInputFolder[] = "入力フォルダが指定されていません。";
+inline constexpr char kNoOutputFolder[] = "出力フォルダが指定されていません。";
+inline constexpr char kNoStepChosen[] = "縦横比変更か解像度縮小のどちらか１つはチェックしてください。";
+inline constexpr char kFixedSizeNotPositive[] = "固定ﾋﾟｸｾﾙ寸法には1以上の整数を指定してください。";
+inline constexpr char kNoJpegFiles[] = "入力フォルダにJPEGファイルが存在しません。";
+
+// Questions; Yes stops the run.
+inline constexpr char kAskVanished[] = "入力フォルダにJPEGファイルが存在しません。中断しますか？\n\n%s";
+inline constexpr char kAskDecode[] = "JPEGファイルを読み込めませんでした。中断しますか？\n\n%s";
+inline constexpr char kAskCrop[] = "JPEGファイルのトリミングが実行出来ませんでした。中断しますか？\n\n%s\n%s";
+inline constexpr char kAskBadName[] = "JPEGファイルのファイル名が不正です。中断しますか？\n\n%s";
+inline constexpr char kAskExisting[] = "既に同名のJPEGファイルが存在します。中断しますか？\n\n%s";
+inline constexpr char kAskSave[] = "JPEGファイルの保存が出来ませんでした。中断しますか？\n\n%s";
+
+// Memo lines.
+inline constexpr char kMemoAborted[] = "中断";
+inline constexpr char kMemoVanished[] = "JPEGファイルが存在しません";
+inline constexpr char kMemoDecode[] = "JPEGファイルを読み込めません";
+inline constexpr char kMemoSkipped[] = "320px×240px以下なのでスキップ";
+inline constexpr char kMemoCrop[] = "トリミング失敗";
+inline constexpr char kMemoNotReduced[] = "元画像が指定サイズより小さいので縮小は行われません";
+inline constexpr char kMemoBadName[] = "ファイル名が不正";
+inline constexpr char kMemoNameTooLong[] = "ファイル名が長すぎます";
+inline constexpr char kMemoSave[] = "保存に失敗";
+
+// Notices and status texts.
+inline constexpr char kAbortedNotice[] = "中断しました。";
+inline constexpr char kProgressStatus[] = "処理中...　%3d%%     %5d / %5d  エラー %4d   スキップ  %4d";
+inline constexpr char kFinishedStatus[] = "作業が終了しました。保存ファイル数 %4d  エラー %4d   スキップ  %4d";
+inline constexpr char kAbortedStatus[] = "作業を中断しました。保存ファイル数 %4d  エラー %4d   スキップ  %4d";
+
+// Saving.
+inline constexpr char kSaveNoFolder[] = "保存先フォルダが指定されていません。";
+inline constexpr char kSaveCannotCreate[] = "保存先フォルダを作成出来ません。\n%s";
+inline constexpr char kSaveFailed[] = "保存先フォルダを作成出来ません。";
+
+// Refusals of the high-quality reduction.
+inline constexpr char kHqAspect[] = "比率が違うので高画質圧縮を中断しました。(幅 %d  高さ%d)";
+inline constexpr char kHqSameSize[] = "画像サイズが同じなので高画質圧縮を中断しました。(幅 %d  高さ%d)";
+inline constexpr char kHqSourceTooLarge[] =
+    "元画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n最大サイズは幅　%dpx　高さ%dpxです。";
+inline constexpr char kHqTargetTooLarge[] =
+    "縮小後画像が大きすぎるので高画質圧縮を中断しました。(幅 %d  高さ%d)\n最大サイズは幅　%dpx　高さ%dpxです。";
+inline constexpr char kHqRatio[] = "縮小率が大きすぎるので高画質圧縮を中断しました。最大1/100です。";
+inline constexpr char kHqEnlarge[] = "拡大なので高画質圧縮を中断しました。";
+
+// Any failure the run did not foresee, such as memory running out.
+inline constexpr char kOutOfMemory[] = "メモリが不足しているため処理を続けられません。\n\n%s";
+
+}  // namespace phototrim::text

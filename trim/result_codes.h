@@ -1,0 +1,27 @@
+// Result codes of the picture and file operations: 0 is success, each failure a small negative value.
+#pragma once
+
+namespace phototrim {
+
+inline constexpr int kOk = 0;
+
+// LoadJpeg
+inline constexpr int kLoadFailed = -2;  // unreadable, not a JPEG, corrupt, truncated, too large
+
+// SaveJpeg
+inline constexpr int kSavePathTooShort = -1;
+inline constexpr int kSaveCannotCreateFolder = -2;
+inline constexpr int kSaveCannotEnterFolder = -3;
+inline constexpr int kSaveWriteFailed = -4;
+
+// CropCentered
+inline constexpr int kCropRefused = -1;
+
+// ReduceHighQuality
+inline constexpr int kReduceRefused = -1;
+inline constexpr int kReduceAborted = -2;
+
+// Any operation: the memory for a picture could not be had. The run reports it and ends.
+inline constexpr int kOutOfMemory = -9;
+
+}  // namespace phototrim
