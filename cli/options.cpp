@@ -1,1 +1,186 @@
-// placeholder
+// Parses the command line of phototrim-batch into the settings of one run.
+#include "cli/options.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "trim/format.h"
+
+namespace phototrim::cli {
+
+namespace {
+
+// A plain decimal number with nothing else around it, within int range.
+std::optional<int> DecimalNumber(const std::string& text) {
+  if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  return std::stoi(text);
+}
+
+// "A:B", "AxB" or "A×B": two positive decimal numbers, A first.
+bool SplitFixedSize(const std::string& text, std::string& first, std::string& second) {
+  for (const std::string separator : {":", "x", "X", "×"}) {
+    const auto at = text.find(separator);
+    if (at == std::string::npos) continue;
+    first = text.substr(0, at);
+    second = text.substr(at + separator.size());
+    const auto a = DecimalNumber(first), b = DecimalNumber(second);
+    return a && b && *a > 0 && *b > 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
+  std::vector<std::string> folders;
+  std::optional<bool> reduceChosen;
+  bool pixelSize = false;
+  bool onlyFolders = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    std::string value;
+    bool hasInlineValue = false;
+    if (!onlyFolders && arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
+      value = arg.substr(arg.find('=') + 1);
+      arg = arg.substr(0, arg.find('='));
+      hasInlineValue = true;
+    }
+    // Takes the value of an option: after '=' or as the next argument.
+    auto takeValue = [&](std::string& out) {
+      if (hasInlineValue) {
+        out = value;
+        return true;
+      }
+      if (i + 1 >= args.size()) {
+        error = Format("オプション %s には値が必要です。", arg.c_str());
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    if (onlyFolders || arg.empty() || arg[0] != '-' || arg == "-") {
+      folders.push_back(arg);
+    } else if (arg == "--") {
+      onlyFolders = true;
+    } else if (arg == "-h" || arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "-s" || arg == "--size") {
+      std::string name;
+      if (!takeValue(name)) return false;
+      const int row = FindSizeRow(name);
+      if (row < 0) {
+        error = Format("サイズ「%s」はありません。", name.c_str());
+        return false;
+      }
+      options.size.row = row;
+      pixelSize = kSizeTable[static_cast<std::size_t>(row)].kind == SizeKind::Pixel;
+    } else if (arg == "-f" || arg == "--fixed") {
+      std::string text;
+      if (!takeValue(text)) return false;
+      if (!SplitFixedSize(text, options.size.fixedFirst, options.size.fixedSecond)) {
+        error = Format("固定ピクセル寸法「%s」は 幅:高さ の形の1以上の整数2つで指定してください。", text.c_str());
+        return false;
+      }
+    } else if (arg == "-d" || arg == "--dpi") {
+      std::string text;
+      if (!takeValue(text)) return false;
+      const auto dpi = DecimalNumber(text);
+      if (!dpi || std::find(kDpiChoices.begin(), kDpiChoices.end(), *dpi) == kDpiChoices.end()) {
+        error = Format("解像度「%s」は指定できません（150, 200, 300, 320, 400）。", text.c_str());
+        return false;
+      }
+      options.size.dpi = *dpi;
+    } else if (arg == "-q" || arg == "--quality") {
+      std::string text;
+      if (!takeValue(text)) return false;
+      const auto quality = DecimalNumber(text);
+      if (!quality || *quality > 100) {
+        error = Format("画質「%s」は0から100の整数で指定してください。", text.c_str());
+        return false;
+      }
+      options.quality = *quality;
+    } else if (arg == "-r" || arg == "--reduce") {
+      reduceChosen = true;
+    } else if (arg == "--no-reduce") {
+      reduceChosen = false;
+    } else if (arg == "--plain") {
+      options.highQuality = false;
+    } else if (arg == "--no-subfolders") {
+      options.noSubfolders = true;
+    } else if (arg == "--keep-small") {
+      options.skipSmall = false;
+    } else if (arg == "--overwrite") {
+      options.overwrite = true;
+    } else if (arg == "--stop-on-error") {
+      options.stopOnError = true;
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else if (arg == "--progress") {
+      options.progress = ProgressDisplay::On;
+    } else if (arg == "--no-progress") {
+      options.progress = ProgressDisplay::Off;
+    } else {
+      error = Format("不明なオプションです: %s", arg.c_str());
+      return false;
+    }
+    if (hasInlineValue && (arg == "-r" || arg == "--reduce" || arg == "--no-reduce" || arg == "--plain" ||
+                           arg == "--quiet" || arg == "--overwrite" || arg == "--help" || arg == "--version")) {
+      error = Format("オプション %s は値を取りません。", arg.c_str());
+      return false;
+    }
+  }
+  if (options.help || options.version) return true;
+  if (folders.size() != 2) {
+    error = folders.size() < 2 ? "入力フォルダと出力フォルダを指定してください。" : "フォルダは入力と出力の2つだけ指定してください。";
+    return false;
+  }
+  options.inputFolder = folders[0];
+  options.outputFolder = folders[1];
+  const bool fixedSize = !options.size.fixedFirst.empty();
+  options.reduce = reduceChosen.value_or(pixelSize || fixedSize);
+  return true;
+}
+
+std::string HelpText() {
+  return "使い方: phototrim-batch [オプション] 入力フォルダ 出力フォルダ\n"
+         "\n"
+         "入力フォルダ（とそのサブフォルダ）のJPEGファイル（.jpg）をすべて、指定サイズの縦横比に\n"
+         "中央でトリミングし、必要なら縮小して、出力フォルダに同じフォルダ構成で保存します。\n"
+         "拡大は行いません。\n"
+         "\n"
+         "サイズ:\n"
+         "  -s, --size 名前        L, はがき, 2L, 八切, 六切, W六切, A4, 四切, W四切（プリントサイズ）\n"
+         "                         4Base, 16Base, QVGA, VGA, SVGA, XGA, SXGA, UXGA, QXGA（ピクセルサイズ）\n"
+         "                         英字名: postcard (hagaki), hachigiri (yatsugiri), mutsugiri,\n"
+         "                         w-mutsugiri, yotsugiri, w-yotsugiri（大文字小文字は区別しません）\n"
+         "                         既定: L\n"
+         "  -f, --fixed 幅:高さ    固定ピクセル寸法（800:600 または 800x600）。サイズの指定より優先します\n"
+         "  -d, --dpi 解像度       プリントサイズの解像度: 150, 200, 300, 320, 400（既定: 400）\n"
+         "\n"
+         "縮小:\n"
+         "  -r, --reduce           指定サイズまで縮小する（ピクセルサイズと --fixed では既定で縮小）\n"
+         "      --no-reduce        縮小しない（プリントサイズの既定）\n"
+         "      --plain            高品質縮小の代わりに単純な間引きで縮小する\n"
+         "\n"
+         "その他:\n"
+         "  -q, --quality 画質     JPEG画質 0〜100（既定: 90）\n"
+         "      --no-subfolders    サブフォルダは検索しない\n"
+         "      --keep-small       320px×240px以下の画像もスキップしない\n"
+         "      --overwrite        同名のファイルが既にあれば上書きする（既定: 最初の1つで中断）\n"
+         "      --stop-on-error    エラーが起きたら中断する（既定: 数えて続行）\n"
+         "      --quiet            最後の結果だけを表示する\n"
+         "      --progress         進行状況を標準エラーに表示する（既定: 端末のとき）\n"
+         "      --no-progress      進行状況を表示しない\n"
+         "  -h, --help             この説明を表示する\n"
+         "      --version          版を表示する\n"
+         "\n"
+         "標準出力にはログと最後の結果、標準エラーにはメッセージと進行状況が出ます。\n"
+         "Ctrl-C で中断します（途中まで書いたファイルは残りません）。\n"
+         "\n"
+         "終了ステータス: 0 正常終了, 1 エラーあり, 2 中断, 3 開始できなかった, 64 使い方の誤り\n";
+}
+
+}  // namespace phototrim::cli

@@ -7,6 +7,10 @@
 
 namespace phototrim {
 
+// Which notice or question the run shows, for hosts that answer without asking a person.
+enum class NoticeKind { StartRefused, Aborted, SaveFailure, OutOfMemory, Final };
+enum class QuestionKind { Vanished, Decode, Crop, BadName, ExistingFile, Save };
+
 // The run asks its host for every setting at the moment it needs it, so a setting changed while a
 // run goes on takes effect where the window would show it to: the folders and the switches from
 // the next file, the quality at the next save, the size choice only at the next run.
@@ -35,9 +39,11 @@ class BatchHost {
   virtual void SetStatusText(const std::string& text) = 0;
   virtual void SetProgress(int percent) = 0;
   // A modal notice with an OK button.
-  virtual void ShowNotice(const std::string& text) = 0;
+  virtual void ShowNotice(NoticeKind kind, const std::string& text) = 0;
   // A modal question with はい first and default; true is はい, which always means: stop the run.
-  virtual bool AskYesNo(const std::string& text) = 0;
+  virtual bool AskYesNo(QuestionKind kind, const std::string& text) = 0;
+  // A file of the list is about to be worked on (index from 0); for progress displays of the host's own.
+  virtual void FileStarting(int /*index*/, int /*total*/) {}
 
   // Lets pending events run (the window's event loop, or the command line's Ctrl-C check).
   // Afterwards the run reads its abort flag, which only the host's abort sets.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "trim/bitmap.h"
+#include "trim/collect_jpeg_files.h"
 #include "trim/reduction_planes.h"
 
 namespace phototrim {
@@ -18,10 +19,7 @@ struct Workspace {
   std::string ErrorText;  // why the high-quality reduction refused
   bool AbortRequested = false;  // set by the host's Abort, and by a question answered はい
 
-  // Folder counters, filled by CollectJpegFiles.
-  int SubfolderCount = 0;
-  int FileCount = 0;
-  int JpegFileCount = 0;
+  FolderCounters Counters;  // filled by CollectJpegFiles, for the run and the folder statistics
 
   Workspace() {
     WorkBitmap.Reset(10, 10);

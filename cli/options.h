@@ -1,0 +1,45 @@
+// The command line of phototrim-batch: what it accepts and what it turns into.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "trim/size_table.h"
+
+namespace phototrim::cli {
+
+enum class ProgressDisplay { Auto, On, Off };
+
+// The settings of one run from the command line; the defaults are the window's.
+struct Options {
+  std::string inputFolder;
+  std::string outputFolder;
+  SizeSettings size;            // L at 400 dpi unless -s, -d or -f say otherwise
+  bool reduce = false;          // on by default for pixel sizes and --fixed, off for print sizes
+  bool highQuality = true;
+  bool skipSmall = true;
+  bool noSubfolders = false;
+  int quality = 90;
+  bool overwrite = false;       // answer いいえ to the existing-file question
+  bool stopOnError = false;     // answer はい to the failure questions
+  bool quiet = false;
+  ProgressDisplay progress = ProgressDisplay::Auto;
+  bool help = false;
+  bool version = false;
+};
+
+// Exit statuses of phototrim-batch.
+inline constexpr int kExitFinished = 0;
+inline constexpr int kExitFinishedWithErrors = 1;
+inline constexpr int kExitStopped = 2;
+inline constexpr int kExitRefused = 3;
+inline constexpr int kExitUsage = 64;
+
+// Reads the arguments (without the program name). False with a one-line reason in `error` when
+// they are not usable.
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// The --help text, in Japanese like the window.
+std::string HelpText();
+
+}  // namespace phototrim::cli

@@ -1,0 +1,58 @@
+// The command line's host of the batch run: settings from the options, text to stdout and stderr.
+#pragma once
+
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "cli/options.h"
+#include "cli/progress_bar.h"
+#include "trim/batch_host.h"
+#include "trim/workspace.h"
+
+namespace phototrim::cli {
+
+class TerminalHost : public BatchHost {
+ public:
+  // `interrupted` is the flag that Ctrl-C raises; the pump turns it into the run's abort.
+  TerminalHost(const Options& options, Workspace& workspace, const volatile std::sig_atomic_t& interrupted, std::FILE* out,
+               std::FILE* err, bool showProgress);
+
+  std::string InputFolder() override { return options_.inputFolder; }
+  std::string OutputFolder() override { return options_.outputFolder; }
+  bool CropToRatio() override { return true; }  // the window's hidden switch is always on
+  bool Reduce() override { return options_.reduce; }
+  bool HighQuality() override { return options_.highQuality; }
+  bool NoSubfolders() override { return options_.noSubfolders; }
+  bool SkipSmall() override { return options_.skipSmall; }
+  SizeSettings Size() override { return options_.size; }
+  int Quality() override { return options_.quality; }
+
+  void EnterRunningState() override {}
+  void LeaveRunningState() override;
+  void ClearMemo() override {}
+  void AddMemoLine(const std::string& line) override;
+  void SetStatusText(const std::string&) override {}
+  void SetProgress(int) override {}
+  void ShowNotice(NoticeKind kind, const std::string& text) override;
+  bool AskYesNo(QuestionKind kind, const std::string& text) override;
+  void FileStarting(int index, int total) override;
+  void PumpEvents() override;
+
+  // The final text of the run, as the window's last box shows it.
+  const std::string& FinalText() const { return finalText_; }
+
+ private:
+  void ToStderr(const std::string& text);
+
+  const Options& options_;
+  Workspace& workspace_;
+  const volatile std::sig_atomic_t& interrupted_;
+  std::FILE* out_;
+  std::FILE* err_;
+  std::optional<ProgressBar> progress_;
+  std::string finalText_;
+};
+
+}  // namespace phototrim::cli

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing phototrim need, when they are missing.
+# Uses apt-get, through sudo when not run as root. Downloads nothing from anywhere else.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  libjpeg62-turbo-dev      # the codec
+  libjpeg-turbo-progs      # djpeg and cjpeg, the reference the codec tests compare with
+  libgtest-dev             # the tests
+  libbenchmark-dev         # the benchmarks
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)" = installed ] || missing+=("$p")
+done
+[ "${#missing[@]}" -eq 0 ] && exit 0
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+echo "installing: ${missing[*]}" >&2
+as_root apt-get update -qq
+as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2

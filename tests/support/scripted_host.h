@@ -1,0 +1,77 @@
+// A batch host for tests: settings in plain fields, every call recorded, questions answered from a script.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "trim/batch_host.h"
+
+namespace phototrim::testing {
+
+class ScriptedHost : public BatchHost {
+ public:
+  // Settings, as the window's controls would hold them.
+  std::string input, output;
+  bool crop = true, reduce = false, highQuality = true, noSubfolders = false, skipSmall = true;
+  SizeSettings size;
+  int quality = 90;
+
+  // Answers to questions in order (true = はい); when they run out, `defaultAnswer`.
+  std::deque<bool> answers;
+  bool defaultAnswer = false;
+  // Called at every pump with its count from 1; may change settings or raise the abort.
+  std::function<void(int)> onPump;
+
+  // What the run showed.
+  std::vector<std::string> memo, notices, questions, statusTexts, events;
+  std::vector<int> progress;
+  std::vector<QuestionKind> questionKinds;
+  bool running = false;
+  int pumps = 0;
+
+  std::string InputFolder() override { return input; }
+  std::string OutputFolder() override { return output; }
+  bool CropToRatio() override { return crop; }
+  bool Reduce() override { return reduce; }
+  bool HighQuality() override { return highQuality; }
+  bool NoSubfolders() override { return noSubfolders; }
+  bool SkipSmall() override { return skipSmall; }
+  SizeSettings Size() override { return size; }
+  int Quality() override { return quality; }
+
+  void EnterRunningState() override {
+    running = true;
+    events.push_back("running");
+  }
+  void LeaveRunningState() override {
+    running = false;
+    events.push_back("idle");
+  }
+  void ClearMemo() override {
+    memo.clear();
+    events.push_back("clear");
+  }
+  void AddMemoLine(const std::string& line) override { memo.push_back(line); }
+  void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
+  void SetProgress(int percent) override { progress.push_back(percent); }
+  void ShowNotice(NoticeKind, const std::string& text) override {
+    notices.push_back(text);
+    events.push_back("notice");
+  }
+  bool AskYesNo(QuestionKind kind, const std::string& text) override {
+    questions.push_back(text);
+    questionKinds.push_back(kind);
+    if (answers.empty()) return defaultAnswer;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void PumpEvents() override {
+    ++pumps;
+    if (onPump) onPump(pumps);
+  }
+};
+
+}  // namespace phototrim::testing
