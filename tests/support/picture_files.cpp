@@ -2,9 +2,11 @@
 #include "support/picture_files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <jpeglib.h>
 #include <random>
 #include <stdexcept>
@@ -72,17 +74,46 @@ bool ReadHeaderSize(FILE* file, int& width, int& height) {
   return true;
 }
 
-// A minimal big-endian EXIF block that holds only the orientation tag.
-std::vector<std::uint8_t> ExifWithOrientation(int orientation) {
+// A progressive script that sends every coefficient of every component bit by bit: for each
+// component its DC in 11 scans (point transform 10 down to 0, the most libjpeg allows for 8-bit
+// data), then each of the 63 AC coefficients the same way: 704 scans a component.
+std::vector<jpeg_scan_info> ScanPerCoefficientAndBit(int components) {
+  constexpr int kTopBit = 10;
+  std::vector<jpeg_scan_info> scans;
+  const auto add = [&scans](int component, int ss, int se, int ah, int al) {
+    jpeg_scan_info scan{};
+    scan.comps_in_scan = 1;
+    scan.component_index[0] = component;
+    scan.Ss = ss, scan.Se = se, scan.Ah = ah, scan.Al = al;
+    scans.push_back(scan);
+  };
+  for (int c = 0; c < components; ++c) {
+    for (int k = 0; k < 64; ++k) {
+      add(c, k, k, 0, kTopBit);
+      for (int bit = kTopBit; bit > 0; --bit) add(c, k, k, bit, bit - 1);
+    }
+  }
+  return scans;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ExifWithOrientation(int orientation, bool littleEndian) {
+  const auto value = static_cast<std::uint8_t>(orientation);
+  if (littleEndian)
+    return {'E', 'x', 'i', 'f', 0, 0,             // EXIF header
+            'I', 'I', 42, 0, 8, 0, 0, 0,          // TIFF header, IFD0 at offset 8
+            1, 0,                                  // one entry
+            0x12, 0x01, 3, 0, 1, 0, 0, 0,          // Orientation, SHORT, count 1
+            value, 0, 0, 0,
+            0, 0, 0, 0};                           // no next IFD
   return {'E', 'x', 'i', 'f', 0, 0,                 // EXIF header
           'M', 'M', 0, 42, 0, 0, 0, 8,              // TIFF header, IFD0 at offset 8
           0, 1,                                      // one entry
           0x01, 0x12, 0, 3, 0, 0, 0, 1,              // Orientation, SHORT, count 1
-          0, static_cast<std::uint8_t>(orientation), 0, 0,
+          0, value, 0, 0,
           0, 0, 0, 0};                               // no next IFD
 }
-
-}  // namespace
 
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, const JpegOptions& options) {
   jpeg_compress_struct cinfo{};
@@ -99,13 +130,23 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, const JpegOptions& o
   cinfo.input_components = components;
   cinfo.in_color_space = options.grayscale ? JCS_GRAYSCALE : options.adobeCmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_set_defaults(&cinfo);
-  if (options.adobeCmyk) jpeg_set_colorspace(&cinfo, JCS_CMYK);
+  if (options.adobeCmyk) jpeg_set_colorspace(&cinfo, options.ycck ? JCS_YCCK : JCS_CMYK);
   jpeg_set_quality(&cinfo, options.quality, TRUE);
+  if (options.sampleH > 0) cinfo.comp_info[0].h_samp_factor = options.sampleH;
+  if (options.sampleV > 0) cinfo.comp_info[0].v_samp_factor = options.sampleV;
   if (options.progressive) jpeg_simple_progression(&cinfo);
+  const auto scans = options.manyScans ? ScanPerCoefficientAndBit(components) : std::vector<jpeg_scan_info>{};
+  if (options.manyScans) {  // libjpeg keeps the pointer until the end of the compression
+    cinfo.scan_info = scans.data();
+    cinfo.num_scans = static_cast<int>(scans.size());
+  }
+  cinfo.arith_code = options.arithmetic ? TRUE : FALSE;
   cinfo.restart_in_rows = options.restartInterval;
   jpeg_start_compress(&cinfo, TRUE);
-  if (options.orientation != 0) {
-    const auto exif = ExifWithOrientation(options.orientation);
+  if (!options.exif.empty()) {
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, options.exif.data(), static_cast<unsigned>(options.exif.size()));
+  } else if (options.orientation != 0) {
+    const auto exif = ExifWithOrientation(options.orientation, options.exifLittleEndian);
     jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
   }
   if (!options.iccProfile.empty())
@@ -125,12 +166,18 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, const JpegOptions& o
         const std::uint8_t b = source[3 * x], g = source[3 * x + 1], r = source[3 * x + 2];
         if (components == 1) {
           row[x] = g;
-        } else {  // Adobe CMYK is stored inverted: 255 means no ink
-          const std::uint8_t k = static_cast<std::uint8_t>(255 - std::max({r, g, b}));
-          row[4 * x + 0] = static_cast<std::uint8_t>(255 - (255 - r - k));
-          row[4 * x + 1] = static_cast<std::uint8_t>(255 - (255 - g - k));
-          row[4 * x + 2] = static_cast<std::uint8_t>(255 - (255 - b - k));
-          row[4 * x + 3] = static_cast<std::uint8_t>(255 - k);
+        } else {
+          // Adobe CMYK is stored inverted (255 means no ink), and R = C*K/255 on the stored values.
+          // So the stored K is the brightest channel and each stored C, M, Y is the channel
+          // relative to it, rounded; black (K = 0 stored) leaves C, M, Y free.
+          const unsigned top = std::max({r, g, b});
+          const auto relative = [top](unsigned v) {
+            return static_cast<std::uint8_t>(top == 0 ? 255 : (v * 255 + top / 2) / top);
+          };
+          row[4 * x + 0] = relative(r);
+          row[4 * x + 1] = relative(g);
+          row[4 * x + 2] = relative(b);
+          row[4 * x + 3] = static_cast<std::uint8_t>(top);
         }
       }
       rows[0] = row.data();
@@ -148,6 +195,99 @@ void WriteJpeg(const std::string& path, int width, int height, const JpegOptions
   Bitmap picture;
   FillPattern(picture, width, height, seed);
   WriteBytes(path, EncodeJpeg(picture, options));
+}
+
+// Pixel by pixel from the definition of each value: where the stored first row and column end up.
+void UprightCopy(const Bitmap& stored, int orientation, Bitmap& out) {
+  const int w = stored.Width(), h = stored.Height();
+  const bool turns = orientation >= 5 && orientation <= 8;
+  out.Reset(turns ? h : w, turns ? w : h);
+  for (int y = 0; y < out.Height(); ++y) {
+    for (int x = 0; x < out.Width(); ++x) {
+      int sx = x, sy = y;
+      switch (orientation) {
+        case 2: sx = w - 1 - x; break;
+        case 3: sx = w - 1 - x, sy = h - 1 - y; break;
+        case 4: sy = h - 1 - y; break;
+        case 5: sx = y, sy = x; break;                  // first row on the left, first column at the top
+        case 6: sx = y, sy = h - 1 - x; break;          // first row on the right, first column at the top
+        case 7: sx = w - 1 - y, sy = h - 1 - x; break;  // first row on the right, first column at the bottom
+        case 8: sx = w - 1 - y, sy = x; break;          // first row on the left, first column at the bottom
+        default: break;
+      }
+      std::memcpy(out.Row(y) + 3 * x, stored.Row(sy) + 3 * sx, 3);
+    }
+  }
+}
+
+std::vector<JpegSegment> JpegSegments(const std::vector<std::uint8_t>& bytes) {
+  std::vector<JpegSegment> segments;
+  std::size_t at = 0;
+  while (at + 1 < bytes.size() && bytes[at] == 0xFF) {
+    while (at + 1 < bytes.size() && bytes[at + 1] == 0xFF) ++at;  // fill bytes
+    if (at + 1 >= bytes.size()) break;
+    JpegSegment segment;
+    segment.marker = bytes[at + 1];
+    segment.offset = at;
+    at += 2;
+    const bool standalone = segment.marker == 0xD8 || segment.marker == 0xD9 || (segment.marker >= 0xD0 && segment.marker <= 0xD7);
+    if (!standalone) {
+      if (at + 2 > bytes.size()) break;
+      const std::size_t length = (bytes[at] << 8) | bytes[at + 1];
+      if (length < 2 || at + length > bytes.size()) break;
+      segment.payloadOffset = at + 2;
+      segment.payloadSize = length - 2;
+      at += length;
+    }
+    segments.push_back(segment);
+    if (segment.marker == 0xD9) break;
+    if (segment.marker == 0xDA || (segment.marker >= 0xD0 && segment.marker <= 0xD7)) {
+      // Entropy-coded data runs to the next 0xFF that is neither a stuffed 0xFF00 nor a restart.
+      while (at + 1 < bytes.size() && !(bytes[at] == 0xFF && bytes[at + 1] != 0 && bytes[at + 1] != 0xFF &&
+                                        !(bytes[at + 1] >= 0xD0 && bytes[at + 1] <= 0xD7)))
+        ++at;
+    }
+  }
+  return segments;
+}
+
+void WritePpm(const std::string& path, const Bitmap& picture) {
+  const std::string header = "P6\n" + std::to_string(picture.Width()) + " " + std::to_string(picture.Height()) + "\n255\n";
+  std::vector<std::uint8_t> bytes(header.begin(), header.end());
+  for (int y = 0; y < picture.Height(); ++y) {
+    const std::uint8_t* row = picture.Row(y);
+    for (int x = 0; x < picture.Width(); ++x) bytes.insert(bytes.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+  }
+  WriteBytes(path, bytes);
+}
+
+bool ReadPnm(const std::string& path, Bitmap& picture) {
+  const std::vector<std::uint8_t> bytes = ReadBytes(path);
+  // Header: magic, width, height, maximum, each separated by white space, then one white space.
+  std::size_t at = 2;
+  int numbers[3] = {0, 0, 0};
+  if (bytes.size() < 2 || bytes[0] != 'P' || (bytes[1] != '5' && bytes[1] != '6')) return false;
+  for (int& number : numbers) {
+    while (at < bytes.size() && std::isspace(bytes[at])) ++at;
+    while (at < bytes.size() && std::isdigit(bytes[at])) number = number * 10 + (bytes[at++] - '0');
+  }
+  ++at;
+  const int channels = bytes[1] == '6' ? 3 : 1;
+  const auto [width, height, maximum] = numbers;
+  if (maximum != 255 || width < 1 || height < 1 ||
+      bytes.size() - at != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * channels)
+    return false;
+  picture.Reset(width, height);
+  const std::uint8_t* from = bytes.data() + at;
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = picture.Row(y);
+    for (int x = 0; x < width; ++x, from += channels) {
+      row[3 * x + 0] = from[channels == 3 ? 2 : 0];
+      row[3 * x + 1] = from[channels == 3 ? 1 : 0];
+      row[3 * x + 2] = from[0];
+    }
+  }
+  return true;
 }
 
 std::pair<int, int> JpegSize(const std::string& path) {

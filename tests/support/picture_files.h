@@ -23,7 +23,16 @@ struct JpegOptions {
   std::vector<std::uint8_t> iccProfile;  // written with jpeg_write_icc_profile when not empty
   int restartInterval = 0;               // in MCU rows
   bool withComment = false;              // a COM marker
+  bool ycck = false;                     // with adobeCmyk: stored as YCCK (Adobe transform 2)
+  int sampleH = 0, sampleV = 0;          // first component's sampling factors; 0 keeps libjpeg's
+  bool arithmetic = false;               // arithmetic instead of Huffman coding
+  bool manyScans = false;                // progressive, one scan per coefficient and bit: 704 a component
+  bool exifLittleEndian = false;         // the orientation block in Intel byte order
+  std::vector<std::uint8_t> exif;        // an APP1 payload written as it is, instead of the orientation block
 };
+
+// The APP1 payload of a minimal EXIF block holding only the orientation tag.
+std::vector<std::uint8_t> ExifWithOrientation(int orientation, bool littleEndian = false);
 
 // Encodes the picture as a JPEG file in memory.
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, const JpegOptions& options = {});
@@ -34,5 +43,24 @@ void WriteJpeg(const std::string& path, int width, int height, const JpegOptions
 
 // Width and height of the JPEG file at `path` from its header; {0, 0} when it is not one.
 std::pair<int, int> JpegSize(const std::string& path);
+
+// The picture as viewers show a stored picture with EXIF orientation 1 to 8 (anything else: as stored).
+void UprightCopy(const Bitmap& stored, int orientation, Bitmap& upright);
+
+// One marker segment of a JPEG stream: the marker byte (0xD8 for SOI ...), where its 0xFF stands,
+// and its payload (after the two length bytes; empty for SOI, EOI and RSTn).
+struct JpegSegment {
+  std::uint8_t marker = 0;
+  std::size_t offset = 0, payloadOffset = 0, payloadSize = 0;
+};
+// The segments of a JPEG stream in order, entropy-coded data skipped; stops at EOI or where the
+// stream cannot be followed.
+std::vector<JpegSegment> JpegSegments(const std::vector<std::uint8_t>& bytes);
+
+// Writes the picture as a binary PPM (RGB), as cjpeg reads it.
+void WritePpm(const std::string& path, const Bitmap& picture);
+// Reads a binary PPM or PGM, as djpeg writes them, into BGR rows (gray as three equal channels).
+// False when the file is neither.
+bool ReadPnm(const std::string& path, Bitmap& picture);
 
 }  // namespace phototrim::testing
