@@ -1,0 +1,42 @@
+// Writes a file through a temporary file beside it, so that the target is whole or untouched.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace phototrim {
+
+// Writes all `size` bytes to `fd`, going on after partial writes and interruptions.
+// False on any error (a full disk, a lost connection), with errno telling which.
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size);
+
+// A temporary file ".phototrim-XXXXXX.tmp" in the target's folder. Commit() renames it over the
+// target once everything is written; until then, and after any failure, the target is untouched
+// and the temporary file is removed (at the latest when this object goes away).
+class ReplacingFile {
+ public:
+  ReplacingFile() = default;
+  ~ReplacingFile() { Discard(); }
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  // Creates the temporary file in `folder` (with the umask's permissions, as any new file).
+  bool Open(const std::string& folder);
+  int Fd() const { return fd_; }
+  const std::string& TemporaryPath() const { return temporaryPath_; }
+
+  // Flushes the data to disk when a file already stands at `target` (so that a crash cannot
+  // leave an empty file in place of the old picture), closes, and renames. False on failure,
+  // with the temporary file gone.
+  bool Commit(const std::string& target);
+
+  // Closes and removes the temporary file, if any.
+  void Discard();
+
+ private:
+  int fd_ = -1;
+  std::string temporaryPath_;
+};
+
+}  // namespace phototrim
