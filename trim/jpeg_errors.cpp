@@ -16,9 +16,11 @@ JpegErrors& ErrorsOf(j_common_ptr cinfo) { return *reinterpret_cast<JpegErrors*>
 void OnMessage(j_common_ptr cinfo, int level) {
   if (level >= 0) return;
   JpegErrors& errors = ErrorsOf(cinfo);
-  // At a premature end libjpeg pads the stream with zeros and goes on; the picture it gives is
-  // partly grey, which we do not pass off as the photo.
-  if (errors.prematureEndFails && cinfo->err->msg_code == JWRN_JPEG_EOF) JumpToJpegFailure(cinfo);
+  // When the data ends early, at the end of the file or at a marker within it, libjpeg pads the
+  // rest with zeros and goes on: the picture is partly grey, and a small file whose header claims
+  // a huge size would be decoded whole. Failing here stops it where its data runs out.
+  const int code = cinfo->err->msg_code;
+  if (errors.prematureEndFails && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) JumpToJpegFailure(cinfo);
   // A crafted file can raise a warning for every block; past the cap it is not worth decoding.
   if (++errors.warnings > errors.maxWarnings) JumpToJpegFailure(cinfo);
 }

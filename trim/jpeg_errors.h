@@ -15,7 +15,7 @@ struct JpegErrors {
   std::jmp_buf jump;
   int warnings = 0;
   int maxWarnings = 0;          // more warnings than this count as a failure
-  bool prematureEndFails = false;  // the decoder's "premature end of JPEG file" counts as a failure
+  bool prematureEndFails = false;  // the decoder's premature-end warnings count as failures
 };
 
 // Sets up `errors` and returns its manager for cinfo->err. Nothing is printed, ever.

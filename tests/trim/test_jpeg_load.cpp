@@ -254,19 +254,28 @@ TEST(JpegLoad, RefusesTruncatedFilesWhereverTheyAreCut) {
   const Bytes progressive = Encoded(200, 150, progressiveOptions);
   const std::vector<std::size_t> scans = ScanOffsets(progressive);
   ASSERT_GE(scans.size(), 6u);
-  const std::pair<const Bytes*, std::size_t> cuts[] = {
-      {&baseline, 2},                                          // SOI only
-      {&baseline, 100},                                        // inside the tables
-      {&baseline, baselineScan[0] + 6},                        // inside the scan header
-      {&baseline, (baselineScan[0] + baseline.size()) / 2},    // halfway through the picture
-      {&baseline, baseline.size() - 2},                        // everything but the end marker
-      {&progressive, (scans[0] + scans[1]) / 2},               // inside the first scan
-      {&progressive, (scans[4] + scans[5]) / 2},               // inside a later scan
-      {&progressive, scans.back()},                            // before the last scan
+  struct Cut {
+    const Bytes* bytes;
+    std::size_t size;
+    bool insideScanData;  // then an end marker put back does not make the file whole either
   };
-  for (const auto& [bytes, size] : cuts) {
-    const Bytes cut(bytes->begin(), bytes->begin() + static_cast<std::ptrdiff_t>(size));
-    EXPECT_EQ(LoadBytes(cut).result, kLoadFailed) << (bytes == &baseline ? "baseline" : "progressive") << " cut at " << size;
+  const Cut cuts[] = {
+      {&baseline, 2, false},                                         // SOI only
+      {&baseline, 100, false},                                       // inside the tables
+      {&baseline, baselineScan[0] + 6, false},                       // inside the scan header
+      {&baseline, (baselineScan[0] + baseline.size()) / 2, true},    // halfway through the picture
+      {&baseline, baseline.size() - 2, false},                       // everything but the end marker
+      {&progressive, (scans[0] + scans[1]) / 2, true},               // inside the first scan
+      {&progressive, (scans[4] + scans[5]) / 2, true},               // inside a later scan
+      {&progressive, scans.back(), false},                           // before the last scan
+  };
+  for (const Cut& c : cuts) {
+    Bytes cut(c.bytes->begin(), c.bytes->begin() + static_cast<std::ptrdiff_t>(c.size));
+    const char* name = c.bytes == &baseline ? "baseline" : "progressive";
+    EXPECT_EQ(LoadBytes(cut).result, kLoadFailed) << name << " cut at " << c.size;
+    if (!c.insideScanData) continue;
+    cut.insert(cut.end(), {0xFF, 0xD9});
+    EXPECT_EQ(LoadBytes(cut).result, kLoadFailed) << name << " cut at " << c.size << ", end marker put back";
   }
   EXPECT_EQ(LoadBytes(baseline).result, kOk);
   EXPECT_EQ(LoadBytes(progressive).result, kOk);
@@ -292,6 +301,10 @@ TEST(JpegLoad, RefusesGiantHeadersBeforeAllocatingPixels) {
   // decode would take gigabytes and half a minute).
   EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64), 60000, 60000)).result, kLoadFailed);
   EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64, progressive), 30000, 30000)).result, kLoadFailed);
+  // Within the limit, but with the data of a far smaller picture: fails where the data runs out,
+  // instead of decoding 16 megapixels of padding.
+  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64), 4000, 4000)).result, kLoadFailed);
+  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64, progressive), 4000, 4000)).result, kLoadFailed);
   // The limit is the caller's: just above it fails, at it the picture loads.
   EXPECT_EQ(LoadBytes(Encoded(41, 25), LoadLimits{1024, 500}).result, kLoadFailed);
   EXPECT_EQ(LoadBytes(Encoded(32, 32), LoadLimits{1024, 500}).result, kOk);
