@@ -328,6 +328,24 @@ TEST(JpegLoad, RefusesProgressiveFilesWithTooManyScans) {
   EXPECT_EQ(LoadBytes(Encoded(32, 32, progressive), LoadLimits{std::uint64_t{1} << 28, 10}).result, kOk);
 }
 
+// `count` empty APP15 segments after SOI, each behind a junk byte: libjpeg skips each junk byte
+// with one warning ("extraneous bytes before marker"), and the pixels stay as they were.
+Bytes WithJunkSegments(const Bytes& jpeg, int count) {
+  Bytes out(jpeg.begin(), jpeg.begin() + 2);
+  for (int i = 0; i < count; ++i) out.insert(out.end(), {0x55, 0xFF, 0xEF, 0x00, 0x02});
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
+TEST(JpegLoad, ToleratesAFewWarningsButNotHundreds) {
+  const Bytes jpeg = Encoded(40, 30);
+  const Loaded clean = LoadBytes(jpeg);
+  const Loaded warned = LoadBytes(WithJunkSegments(jpeg, 100));
+  ASSERT_EQ(warned.result, kOk);
+  EXPECT_EQ(MaxDifference(warned.picture, clean.picture), 0);
+  EXPECT_EQ(LoadBytes(WithJunkSegments(jpeg, 101)).result, kLoadFailed);
+}
+
 TEST(JpegLoad, SurvivesCorruptedData) {
   // Bytes flipped at random after the headers: each file either loads or fails, never crashes
   // (run under the sanitizers this also catches reads out of bounds).
