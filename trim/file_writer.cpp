@@ -61,7 +61,7 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
 
 bool ReplacingFile::Open(const std::string& folder) {
   Discard();
-  const std::string base = EndsWithSeparator(folder) == 1 ? folder : folder + '/';
+  const std::string base = folder.empty() ? "./" : EndsWithSeparator(folder) == 1 ? folder : folder + '/';
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string path = base + TemporaryName();
     // 0666: the umask decides the final permissions, as for any file the user's programs make.

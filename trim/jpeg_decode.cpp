@@ -24,7 +24,7 @@ constexpr int kMaxWarnings = 100;
 constexpr std::uint64_t kLibjpegBytesPerPixel = 4;
 // ...but never less than this, so that small limits (tests, fuzzing) still take ordinary files.
 constexpr std::uint64_t kLibjpegMinBytes = std::uint64_t{16} << 20;
-// Rows handed to libjpeg at a time: fewer calls, and at least the 2 rows it can give at once.
+// Rows asked of libjpeg at a time: fewer calls, and more than the 1 to 4 it may produce together.
 constexpr int kRowsPerCall = 16;
 // APP1 holds EXIF, APP2 the ICC profile; both are kept whole (a segment is at most 64 KB).
 constexpr unsigned kWholeMarker = 0xFFFF;

@@ -56,7 +56,8 @@ int ReadWholeFile(const std::string& path, std::unique_ptr<std::uint8_t[]>& byte
 
 int LoadJpeg(const std::string& path, Bitmap& work, Bitmap& scratch, std::vector<std::uint8_t>& colorProfile,
              const LoadLimits& limits) {
-  // The previous picture goes first, and a failure leaves the bitmap small.
+  // Whatever happens, the previous picture and its profile are gone: a failure leaves the bitmap
+  // 1 x 1 and meaningless (its memory stays for the next picture).
   work.Reset(1, 1);
   colorProfile.clear();
   std::unique_ptr<std::uint8_t[]> bytes;
