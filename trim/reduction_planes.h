@@ -1,18 +1,70 @@
 // Work memory of the high-quality reduction, kept for the host's life and grown only when needed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <new>
 
 namespace phototrim {
 
+// Rows of the target computed together: the column sums of one band are laid out with the band's
+// rows side by side, so the horizontal pass applies one weight to all of them at once.
+inline constexpr int kBandRows = 8;
+// Reduced rows kept for the sharpening: one band plus the two rows above it.
+inline constexpr int kReducedRingRows = kBandRows + 2;
+
+// A block of memory that only grows; its contents are not kept when it does. Allocation failure is
+// a value (false), never an exception.
+template <typename T>
+class GrowingBuffer {
+ public:
+  bool Reserve(std::size_t count) {
+    if (count <= capacity_) return true;
+    data_.reset();
+    capacity_ = 0;
+    data_.reset(new (std::nothrow) T[count]);
+    if (!data_) return false;
+    capacity_ = count;
+    return true;
+  }
+  T* Data() { return data_.get(); }
+  std::size_t Bytes() const { return capacity_ * sizeof(T); }
+
+ private:
+  std::unique_ptr<T[]> data_;
+  std::size_t capacity_ = 0;
+};
+
+// Nothing is allocated until the first reduction, and then only what a source W wide and a target
+// w wide need (well under 1 MB for 6000-pixel pictures): no copy of the source and no w x h plane.
 class ReductionPlanes {
  public:
-  // Grows the buffers to hold a reduction to w x h from a source W wide; false when memory is short.
-  bool Prepare(int W, int w, int h);
+  // Makes room for a reduction of a source W wide to a target w wide with `taps` source columns
+  // per target column; false when the memory cannot be had.
+  bool Prepare(int W, int w, int taps);
 
-  std::vector<std::uint32_t> reduced;       // ReducedPlane: packed 0x00RRGGBB area averages, w x h
-  std::vector<std::uint32_t> columnSums;    // one source row's weighted sums being gathered
+  // Vertical sums of one band: position p (byte p of a source row, 3 per pixel) and band row r at
+  // [p * kBandRows + r]. Room for W*3 positions plus one vector's worth of slack.
+  std::int32_t* ColumnSums() { return columnSums_.Data(); }
+  // ReducedPlane, as a ring of kReducedRingRows rows: row y, channel c (0 blue, 1 green, 2 red)
+  // starts at ((y % kReducedRingRows) * 3 + c) * w.
+  std::uint8_t* ReducedRows() { return reducedRows_.Data(); }
+  // Horizontal spans as fixed-length tap lists: target column x reads source columns
+  // ColumnStart()[x] .. + taps-1 with weights ColumnWeights()[x*taps ...] (0 outside its span).
+  int* ColumnStart() { return columnStart_.Data(); }
+  std::int32_t* ColumnWeights() { return columnWeights_.Data(); }
+  double* ColumnInverse() { return columnInverse_.Data(); }
+
+  // Memory held, in bytes.
+  std::size_t Bytes() const;
+
+ private:
+  GrowingBuffer<std::int32_t> columnSums_;
+  GrowingBuffer<std::uint8_t> reducedRows_;
+  GrowingBuffer<int> columnStart_;
+  GrowingBuffer<std::int32_t> columnWeights_;
+  GrowingBuffer<double> columnInverse_;
 };
 
 }  // namespace phototrim

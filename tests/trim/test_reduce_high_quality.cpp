@@ -1,0 +1,337 @@
+// ReduceHighQuality: admission, bit-for-bit agreement with the literal version, the sharpening rule,
+// aborts, and the exact arithmetic shortcuts it relies on.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/picture_files.h"
+#include "trim/area_spans.h"
+#include "trim/event_pump.h"
+#include "trim/reduce_high_quality.h"
+#include "trim/reduce_high_quality_core.h"
+#include "trim/reference_reduction.h"
+#include "trim/result_codes.h"
+#include "trim/sharpen.h"
+
+namespace phototrim {
+namespace {
+
+using testing::FillRandom;
+using testing::ReferenceReduceHighQuality;
+
+std::vector<std::uint8_t> Bytes(const Bitmap& b) {
+  const std::uint8_t* first = b.Height() > 0 ? b.Row(0) : nullptr;
+  return {first, first + b.Stride() * static_cast<std::size_t>(b.Height())};
+}
+
+void Fill(Bitmap& b, int width, int height, std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+  b.Reset(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      b.Row(y)[3 * x + 0] = blue;
+      b.Row(y)[3 * x + 1] = green;
+      b.Row(y)[3 * x + 2] = red;
+    }
+}
+
+// A hex grid of the first differing pixels, for a readable failure.
+std::string Difference(const Bitmap& got, const Bitmap& want) {
+  std::string text;
+  int shown = 0;
+  for (int y = 0; y < want.Height() && shown < 8; ++y)
+    for (int x = 0; x < want.Width() && shown < 8; ++x)
+      if (std::memcmp(got.Row(y) + 3 * x, want.Row(y) + 3 * x, 3) != 0) {
+        char line[96];
+        const std::uint8_t* g = got.Row(y) + 3 * x;
+        const std::uint8_t* r = want.Row(y) + 3 * x;
+        std::snprintf(line, sizeof line, "(%d,%d) got %02x%02x%02x want %02x%02x%02x\n", x, y, g[2], g[1], g[0], r[2], r[1], r[0]);
+        text += line;
+        ++shown;
+      }
+  return text;
+}
+
+int Reduce(Bitmap& image, int w, int h, std::string& errorText, KernelSet set = BestKernelSet()) {
+  ReductionPlanes planes;
+  return ReduceHighQualityWith(image, w, h, planes, errorText, [] { return false; }, set);
+}
+
+std::vector<KernelSet> SupportedSets() {
+  std::vector<KernelSet> sets;
+  for (KernelSet set : {KernelSet::Plain, KernelSet::Sse41, KernelSet::Avx2})
+    if (KernelSetSupported(set)) sets.push_back(set);
+  return sets;
+}
+
+// Reduces one random picture with every kernel set and with the literal version; all must agree.
+void ExpectSameAsReference(int W, int H, int w, int h, std::uint32_t seed) {
+  SCOPED_TRACE(::testing::Message() << W << "x" << H << " -> " << w << "x" << h << " seed " << seed);
+  Bitmap want;
+  FillRandom(want, W, H, seed);
+  std::string wantText;
+  const int wantResult = ReferenceReduceHighQuality(want, w, h, wantText);
+  for (KernelSet set : SupportedSets()) {
+    SCOPED_TRACE(::testing::Message() << "kernel set " << static_cast<int>(set));
+    Bitmap got;
+    FillRandom(got, W, H, seed);
+    std::string gotText = "stale";
+    ASSERT_EQ(Reduce(got, w, h, gotText, set), wantResult);
+    EXPECT_EQ(gotText, wantText);
+    ASSERT_EQ(got.Width(), want.Width());
+    ASSERT_EQ(got.Height(), want.Height());
+    ASSERT_TRUE(Bytes(got) == Bytes(want)) << Difference(got, want);
+  }
+}
+
+TEST(ReduceHighQualityTest, RefusesWithTheExactReasonAndLeavesThePictureAlone) {
+  struct Case {
+    int W, H, w, h;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {1000, 1000, 104, 100, "比率が違うので高画質圧縮を中断しました。(幅 104  高さ100)"},
+      {1000, 1000, 100, 105, "比率が違うので高画質圧縮を中断しました。(幅 100  高さ105)"},
+      {640, 480, 640, 480, "画像サイズが同じなので高画質圧縮を中断しました。(幅 640  高さ480)"},
+      {6201, 100, 3100, 50,
+       "元画像が大きすぎるので高画質圧縮を中断しました。(幅 6201  高さ100)\n最大サイズは幅　6200px　高さ6200pxです。"},
+      {100, 6201, 50, 3100,
+       "元画像が大きすぎるので高画質圧縮を中断しました。(幅 100  高さ6201)\n最大サイズは幅　6200px　高さ6200pxです。"},
+      {6200, 100, 6201, 100,
+       "縮小後画像が大きすぎるので高画質圧縮を中断しました。(幅 6201  高さ100)\n最大サイズは幅　6200px　高さ6200pxです。"},
+      {1001, 500, 10, 5, "縮小率が大きすぎるので高画質圧縮を中断しました。最大1/100です。"},
+      {500, 1001, 5, 10, "縮小率が大きすぎるので高画質圧縮を中断しました。最大1/100です。"},
+      {1000, 1000, 1000, 990, "拡大なので高画質圧縮を中断しました。"},
+      {100, 80, 200, 160, "拡大なので高画質圧縮を中断しました。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.W << "x" << c.H << " -> " << c.w << "x" << c.h);
+    Bitmap image;
+    FillRandom(image, c.W, c.H, 7);
+    const auto before = Bytes(image);
+    ReductionPlanes planes;
+    std::string reason = "left from before";
+    bool flag = false;
+    EventPump pump(nullptr, flag);
+    EXPECT_EQ(ReduceHighQuality(image, c.w, c.h, planes, reason, pump), kReduceRefused);
+    EXPECT_EQ(reason, c.reason);
+    EXPECT_EQ(image.Width(), c.W);
+    EXPECT_EQ(image.Height(), c.H);
+    EXPECT_TRUE(Bytes(image) == before);
+    EXPECT_EQ(planes.Bytes(), 0u);  // a refusal touches no work memory
+  }
+}
+
+TEST(ReduceHighQualityTest, AcceptsTheLimitsThemselves) {
+  // Aspect difference of 3, a 6200-wide source, exactly 1/100.
+  const int cases[][4] = {{1000, 1000, 103, 100}, {6200, 100, 3100, 50}, {1000, 500, 10, 5}, {500, 1000, 5, 10}};
+  for (const auto& c : cases) {
+    Bitmap image;
+    FillRandom(image, c[0], c[1], 3);
+    std::string reason = "left from before";
+    EXPECT_EQ(Reduce(image, c[2], c[3], reason), kOk) << c[0] << "x" << c[1];
+    EXPECT_EQ(reason, "");
+    EXPECT_EQ(image.Width(), c[2]);
+    EXPECT_EQ(image.Height(), c[3]);
+  }
+}
+
+TEST(ReduceHighQualityTest, SpansWeighHundredthsWithTheLastOneLess) {
+  // 300 -> 100: columns 0,1,2 weigh 100,100,99; then 3,4,5 the same.
+  Span s = SpanOf(0, 100, 300);
+  EXPECT_EQ(s.first, 0);
+  EXPECT_EQ(s.count, 3);
+  EXPECT_EQ(WeightAt(s, 0), 100);
+  EXPECT_EQ(WeightAt(s, 1), 100);
+  EXPECT_EQ(WeightAt(s, 2), 99);
+  EXPECT_EQ(SpanOf(1, 100, 300).first, 3);
+  // 250 -> 100: 0,1,2 weigh 100,100,49; then 2,3,4 weigh 50,100,99.
+  s = SpanOf(0, 100, 250);
+  EXPECT_EQ(s.count, 3);
+  EXPECT_EQ(WeightAt(s, 2), 49);
+  s = SpanOf(1, 100, 250);
+  EXPECT_EQ(s.first, 2);
+  EXPECT_EQ(s.count, 3);
+  EXPECT_EQ(WeightAt(s, 0), 50);
+  EXPECT_EQ(WeightAt(s, 1), 100);
+  EXPECT_EQ(WeightAt(s, 2), 99);
+  // A span reaching one hundredth into its last pixel gives it weight 0 (101 -> 100, column 1).
+  s = SpanOf(1, 100, 101);
+  EXPECT_EQ(s.first, 1);
+  EXPECT_EQ(s.count, 2);
+  EXPECT_EQ(WeightAt(s, 1), 1);
+  s = SpanOf(99, 100, 101);
+  EXPECT_EQ(s.first + s.count - 1, 100);  // never past the last source pixel
+}
+
+TEST(ReduceHighQualityTest, MatchesTheLiteralVersionOnAwkwardSizes) {
+  const int cases[][4] = {
+      {300, 200, 3, 2},     // exactly 1/100 on both axes: sums beyond 31 bits
+      {1000, 1000, 10, 10}, // the same with large spans
+      {50, 50, 1, 1},       // a single pixel: no sharpening at all
+      {37, 37, 2, 2},       // no inner pixels
+      {101, 77, 100, 76},   // spans of 101 hundredths, many of weight 0 at the end
+      {1001, 1001, 1000, 1000},  // spans inside one pixel
+      {997, 601, 331, 199},      // primes
+      {300, 300, 100, 100},
+      {250, 250, 100, 100},
+      {5710, 40, 2000, 14},      // the L print ratio of a 24 MP photo, a thin slice of it
+      {6200, 100, 3100, 50},     // the widest source
+      {23, 1000, 2, 97},
+      {129, 17, 64, 8},          // band boundaries and a partial last band
+  };
+  std::uint32_t seed = 11;
+  for (const auto& c : cases) ExpectSameAsReference(c[0], c[1], c[2], c[3], seed++);
+}
+
+TEST(ReduceHighQualityTest, MatchesTheLiteralVersionOnARandomGrid) {
+  std::mt19937 random(20240611);
+  int compared = 0;
+  while (compared < 60) {
+    const int W = std::uniform_int_distribution<int>(2, 260)(random);
+    const int H = std::uniform_int_distribution<int>(2, 260)(random);
+    const int w = std::uniform_int_distribution<int>(1, W - 1)(random);
+    // A height of about the same ratio, sometimes off by a little, so that some are refused.
+    const int h = std::max(1, static_cast<int>(static_cast<long long>(w) * H / W) +
+                                  std::uniform_int_distribution<int>(-1, 1)(random));
+    ExpectSameAsReference(W, H, w, h, static_cast<std::uint32_t>(random()));
+    ++compared;
+  }
+}
+
+TEST(ReduceHighQualityTest, UniformColourStays) {
+  Bitmap image;
+  Fill(image, 93, 60, 40, 200, 120);
+  std::string reason;
+  ASSERT_EQ(Reduce(image, 31, 20, reason), kOk);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 31; ++x) {
+      ASSERT_EQ(image.Row(y)[3 * x + 0], 40);
+      ASSERT_EQ(image.Row(y)[3 * x + 1], 200);
+      ASSERT_EQ(image.Row(y)[3 * x + 2], 120);
+    }
+}
+
+TEST(ReduceHighQualityTest, ColourOfZeroLuminanceTurnsBlackInside) {
+  // Red 2, green 1, blue 0: 28*2 + 77*1 = 133 < 255, so L0 = 0.
+  Bitmap image;
+  Fill(image, 40, 40, 0, 1, 2);
+  std::string reason;
+  ASSERT_EQ(Reduce(image, 10, 10, reason), kOk);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x) {
+      const bool border = x == 0 || y == 0 || x == 9 || y == 9;
+      const std::uint8_t* p = image.Row(y) + 3 * x;
+      EXPECT_EQ(p[0], 0);
+      EXPECT_EQ(p[1], border ? 1 : 0) << x << "," << y;
+      EXPECT_EQ(p[2], border ? 2 : 0) << x << "," << y;
+    }
+}
+
+TEST(ReduceHighQualityTest, BrighterPixelGetsBrighter) {
+  // 2x2 blocks reduce to exactly their value (weights 100 and 99 on each axis). Grey 100 has
+  // L = 100, grey 120 has L0 = 120: Lnew = 120 - (100 - 120)/2 = 130, each channel 120*130/120.
+  Bitmap image;
+  Fill(image, 10, 10, 100, 100, 100);
+  for (int y = 4; y < 6; ++y) std::memset(image.Row(y) + 3 * 4, 120, 6);
+  std::string reason;
+  ASSERT_EQ(Reduce(image, 5, 5, reason), kOk);
+  const std::uint8_t* centre = image.Row(2) + 3 * 2;
+  EXPECT_EQ(centre[0], 130);
+  EXPECT_EQ(centre[1], 130);
+  EXPECT_EQ(centre[2], 130);
+  // The pixel above sees it with weight 2: Lb = (10*100 + 2*120)/12 = 103, so it darkens to
+  // 100 - (103 - 100)/2 = 99; a diagonal one (weight 1) gets Lb = 101 and keeps 100.
+  EXPECT_EQ(image.Row(1)[3 * 2], 99);
+  EXPECT_EQ(image.Row(1)[3 * 1], 100);
+}
+
+TEST(ReduceHighQualityTest, AbortStopsAtOnceWithNoReason) {
+  Bitmap image;
+  FillRandom(image, 300, 240, 5);
+  // Through the host's pump: the flag is read at the first test.
+  {
+    ReductionPlanes planes;
+    bool abort = true;
+    EventPump pump(nullptr, abort);
+    std::string reason = "left from before";
+    EXPECT_EQ(ReduceHighQuality(image, 100, 80, planes, reason, pump), kReduceAborted);
+    EXPECT_EQ(reason, "");
+  }
+  // Count the stop tests of a whole reduction, then stop at the first, a middle and the last one:
+  // the first comes before any target row, the last after most rows are sharpened.
+  int tests = 0;
+  {
+    Bitmap whole;
+    FillRandom(whole, 300, 240, 5);
+    ReductionPlanes planes;
+    std::string reason;
+    ASSERT_EQ(ReduceHighQualityWith(whole, 100, 80, planes, reason, [&] { return ++tests < 0; }, BestKernelSet()), kOk);
+  }
+  ASSERT_GE(tests, 80 / kBandRows);  // at least once per band of target rows
+  for (int stopAt : {1, tests / 2, tests}) {
+    Bitmap part;
+    FillRandom(part, 300, 240, 5);
+    ReductionPlanes planes;
+    std::string reason;
+    int asked = 0;
+    EXPECT_EQ(ReduceHighQualityWith(part, 100, 80, planes, reason, [&] { return ++asked == stopAt; }, BestKernelSet()),
+              kReduceAborted);
+    EXPECT_EQ(asked, stopAt);  // nothing more is asked, nothing more computed
+    EXPECT_EQ(reason, "");
+  }
+}
+
+TEST(ReduceHighQualityTest, WorkMemoryStaysSmallAndIsKept) {
+  ReductionPlanes planes;
+  EXPECT_EQ(planes.Bytes(), 0u);
+  Bitmap image;
+  FillRandom(image, 1200, 800, 9);
+  std::string reason;
+  bool flag = false;
+  EventPump pump(nullptr, flag);
+  ASSERT_EQ(ReduceHighQuality(image, 600, 400, planes, reason, pump), kOk);
+  const std::size_t held = planes.Bytes();
+  EXPECT_GT(held, 0u);
+  EXPECT_LT(held, 600u * 400u);  // well under one target picture; no source copy
+  FillRandom(image, 1200, 800, 9);
+  ASSERT_EQ(ReduceHighQuality(image, 300, 200, planes, reason, pump), kOk);
+  EXPECT_EQ(planes.Bytes(), held);  // a smaller job reuses what is there
+}
+
+TEST(ExactArithmeticTest, AverageQuotientIsExactNearEveryInteger) {
+  // The worst cases are sums at and just around multiples of S; check them for spans of every
+  // shape up to 1/100 on both axes (S up to 10100 * 10100).
+  const int totals[] = {1, 99, 100, 101, 199, 200, 201, 249, 285, 286, 299, 386, 9999, 10000, 10099, 10100};
+  for (int Sx : totals)
+    for (int Sy : totals) {
+      const std::int64_t S = std::int64_t{Sx} * Sy;
+      const double inverse = AverageInverse(Sx, Sy);
+      for (std::int64_t q = 0; q < 256; ++q)
+        for (std::int64_t sum : {q * S - 1, q * S, q * S + 1, q * S + S / 2, q * S + S - 1}) {
+          if (sum < 0) continue;
+          ASSERT_EQ(ExactAverage(sum, inverse), sum / S) << sum << " / " << Sx << "*" << Sy;
+        }
+    }
+}
+
+TEST(ExactArithmeticTest, ChannelScalingIsExactForEveryPixelAndSurround) {
+  for (int L0 = 0; L0 < 256; ++L0)
+    for (int Lb = 0; Lb < 256; ++Lb) {
+      const int Lnew = SharpenedLuminance(L0, Lb);
+      const float ratio = LuminanceRatio(Lnew, L0);
+      for (int C0 = 0; C0 < 256; ++C0) {
+        int want = 0;
+        if (L0 != 0) {
+          want = C0 * Lnew / L0;
+          want = want < 0 ? 0 : (want > 255 ? 255 : want);
+        }
+        ASSERT_EQ(ScaledChannel(C0, ratio), want) << "C0 " << C0 << " L0 " << L0 << " Lb " << Lb;
+      }
+    }
+}
+
+}  // namespace
+}  // namespace phototrim
