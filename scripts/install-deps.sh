@@ -9,6 +9,11 @@ packages=(
   libjpeg-turbo-progs      # djpeg and cjpeg, the reference the codec tests compare with
   libgtest-dev             # the tests
   libbenchmark-dev         # the benchmarks
+  qt6-base-dev             # the window (Qt 6 Widgets)
+  qt6-translations-l10n    # Japanese texts of Qt's standard buttons
+  fonts-ipafont-gothic     # the window's Gothic faces, proportional and fixed-pitch
+  fonts-ipafont-mincho     # the splash line's Mincho face
+  xvfb xauth               # running the window without a display (xvfb-run)
 )
 
 missing=()

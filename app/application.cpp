@@ -1,0 +1,62 @@
+// The application object and the settings made around its creation.
+#include "app/application.h"
+
+#include <exception>
+
+#include <QFont>
+#include <QLibraryInfo>
+#include <QStyleFactory>
+#include <QTranslator>
+
+#include "app/app_icon.h"
+#include "app/app_texts.h"
+
+namespace phototrim::app {
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& error) {
+    ShowException(QString::fromUtf8(error.what()));
+  } catch (...) {
+    ShowException(QString());
+  }
+  return false;
+}
+
+void TApplication::ShowException(const QString& message) {
+  dialogs_->Error(QString::fromUtf8(kApplicationTitle), message);
+}
+
+void PrepareEnvironment() {
+  // Qt 6 scales by the screen's dpi unless this is 0; a factor given to Qt by hand is dropped as well.
+  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  qunsetenv("QT_SCALE_FACTOR");
+  qunsetenv("QT_SCREEN_SCALE_FACTORS");
+}
+
+void SetUpApplication(QApplication& application) {
+  // The title names the program in the desktop's lists; the window's caption is set by the window.
+  // (Not the display name: Qt would append that to every window caption.)
+  QApplication::setApplicationName(QStringLiteral("phototrim"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("phototrim"));
+  QApplication::setWindowIcon(ApplicationIcon());
+
+  // The texts of Qt's own standard buttons and dialogs in Japanese, whatever the desktop's language.
+  auto* translator = new QTranslator(&application);
+  if (translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(translator);
+
+  // The window is laid out in pixels for this style's metrics; a desktop style with larger frames
+  // would clip the 17-pixel rows of the size buttons.
+  if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(style);
+
+  QFont font(QString::fromUtf8(kWindowFontFamily));
+  font.setPixelSize(kFontPixels);
+  font.setStyleHint(QFont::SansSerif);
+  QApplication::setFont(font);
+}
+
+}  // namespace phototrim::app

@@ -1,0 +1,36 @@
+// The application object: shows an exception that reaches the event loop in an error box and goes on.
+#pragma once
+
+#include <QApplication>
+
+#include "app/dialogs.h"
+
+namespace phototrim::app {
+
+class TApplication : public QApplication {
+ public:
+  TApplication(int& argc, char** argv);
+
+  // Where the error box goes; the real box until a test installs its own. Not owned.
+  void SetDialogs(Dialogs* dialogs) { dialogs_ = dialogs ? dialogs : &defaultDialogs_; }
+
+  bool notify(QObject* receiver, QEvent* event) override;
+
+  // The error box for an exception: the application title, a stop icon, the message as its text
+  // (empty for a thrown object that is not an exception).
+  void ShowException(const QString& message);
+
+ private:
+  QtDialogs defaultDialogs_;
+  Dialogs* dialogs_ = &defaultDialogs_;
+};
+
+// What the program sets before the application object exists: no scaling by the desktop's factor,
+// since the window is laid out in pixels at 96 dpi.
+void PrepareEnvironment();
+
+// What the program sets once the application object exists: Japanese standard button texts,
+// the window font and the style whose metrics the pixel layout was made for.
+void SetUpApplication(QApplication& application);
+
+}  // namespace phototrim::app

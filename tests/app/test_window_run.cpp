@@ -1,0 +1,286 @@
+// Runs driven from the window over small generated folder trees: what the window shows, and when.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+
+#include "app/application.h"
+#include "support/picture_files.h"
+#include "support/test_folder.h"
+#include "trim/format.h"
+#include "trim/messages.h"
+#include "window_fixture.h"
+
+namespace phototrim {
+namespace {
+
+using testing::JpegSize;
+using testing::ScriptedDialogs;
+using testing::TestFolder;
+using testing::WindowUnderTest;
+using testing::WriteJpeg;
+namespace fs = std::filesystem;
+using Kind = ScriptedDialogs::Kind;
+
+constexpr int kVga = 12, kQvga = 11;
+
+std::string Progress(int percent, int done, int total, int errors, int skips) {
+  return Format(text::kProgressStatus, percent, done, total, errors, skips);
+}
+std::string Finished(int saved, int errors, int skips) { return Format(text::kFinishedStatus, saved, errors, skips); }
+std::string Aborted(int saved, int errors, int skips) { return Format(text::kAbortedStatus, saved, errors, skips); }
+std::pair<int, int> Size(int w, int h) { return {w, h}; }
+
+// A click as the user makes it: a press and a release on the button, delivered by the event loop.
+void PostClick(QWidget* button) {
+  const QPointF centre = QRectF(button->rect()).center();
+  const QPointF global = button->mapToGlobal(centre);
+  QCoreApplication::postEvent(
+      button, new QMouseEvent(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  QCoreApplication::postEvent(
+      button, new QMouseEvent(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+}
+
+class WindowRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window->Edit1->setText(QString::fromStdString(folder / "in/"));
+    window->Edit2->setText(QString::fromStdString(folder / "out/"));
+    window->show();
+    QObject::connect(window->StatusBar1, &QStatusBar::messageChanged,
+                     [this](const QString& text) { statusTexts.push_back(text.toStdString()); });
+    QObject::connect(window->ProgressBar1, &QProgressBar::valueChanged, [this](int value) { progress.push_back(value); });
+  }
+  // 実行, clicked and handled in the event loop as a user's click is.
+  void Run() {
+    PostClick(window->BitBtn2);
+    QCoreApplication::processEvents();
+  }
+  std::string In(const std::string& name) { return folder / ("in/" + name); }
+  std::string Out(const std::string& name) { return folder / ("out/" + name); }
+  void ExpectIdle() {
+    EXPECT_TRUE(window->BitBtn2->isEnabled());
+    EXPECT_FALSE(window->BitBtn3->isEnabled());
+    EXPECT_FALSE(window->ProgressBar1->isVisible());
+    EXPECT_FALSE(window->Running());
+  }
+  // Runs `action` at the next pump of the run, after the current handler has returned.
+  static void AtNextPump(std::function<void()> action) { QTimer::singleShot(0, std::move(action)); }
+
+  TestFolder folder;
+  WindowUnderTest window;
+  std::vector<std::string> statusTexts;
+  std::vector<int> progress;
+};
+
+TEST_F(WindowRun, ThreeFilesAdvanceProgressAndStatusAndEndWithTheSummaryBox) {
+  for (const char* name : {"a.jpg", "b.jpg", "sub/c.jpg"}) WriteJpeg(In(name), 400, 300);
+  bool runningAtFinalBox = false;
+  window.dialogs.onBox = [&](const ScriptedDialogs::Box&) {
+    runningAtFinalBox = !window->BitBtn2->isEnabled() && window->BitBtn3->isEnabled() && window->ProgressBar1->isVisible();
+  };
+  Run();
+
+  EXPECT_EQ(progress, (std::vector<int>{33, 66, 100}));
+  EXPECT_EQ(statusTexts, (std::vector<std::string>{Progress(33, 1, 3, 0, 0), Progress(66, 2, 3, 0, 0),
+                                                   Progress(100, 3, 3, 0, 0), Finished(3, 0, 0)}));
+  EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), In("b.jpg"), In("sub/c.jpg")}));
+  ASSERT_EQ(window.dialogs.boxes.size(), 1u);
+  EXPECT_EQ(window.dialogs.boxes[0].kind, Kind::Notice);
+  EXPECT_EQ(window.dialogs.boxes[0].title, "写真トリミングツ－ル（カルネラ付属ツール）");
+  EXPECT_EQ(window.dialogs.boxes[0].text, Finished(3, 0, 0));
+  EXPECT_TRUE(runningAtFinalBox) << "the summary box comes before the window goes back to idle";
+  ExpectIdle();
+  EXPECT_EQ(window.Status(), Finished(3, 0, 0));
+  EXPECT_EQ(JpegSize(Out("sub/c.jpg")), Size(400, 280)) << "cropped to L's ratio";
+}
+
+TEST_F(WindowRun, FailureAnsweredNoCountsAnErrorAndHoldsTheProgressBar) {
+  WriteJpeg(In("a.jpg"), 400, 300);
+  testing::WriteText(In("b.jpg"), "not a picture");
+  WriteJpeg(In("c.jpg"), 400, 300);
+  std::vector<int> progressAtQuestion;
+  window.dialogs.onBox = [&](const ScriptedDialogs::Box& box) {
+    if (box.kind == Kind::Ask) progressAtQuestion.push_back(window->ProgressBar1->value());
+  };
+  Run();
+
+  EXPECT_EQ(window.dialogs.Texts(Kind::Ask), std::vector<std::string>{Format(text::kAskDecode, In("b.jpg").c_str())});
+  EXPECT_EQ(progressAtQuestion, std::vector<int>{33});
+  EXPECT_EQ(progress, (std::vector<int>{33, 100}));
+  EXPECT_EQ(statusTexts,
+            (std::vector<std::string>{Progress(33, 1, 3, 0, 0), Progress(100, 3, 3, 1, 0), Finished(2, 1, 0)}));
+  EXPECT_EQ(window.MemoLines(),
+            (std::vector<std::string>{In("a.jpg"), In("b.jpg"), text::kMemoDecode, In("c.jpg")}));
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{Finished(2, 1, 0)});
+  ExpectIdle();
+}
+
+TEST_F(WindowRun, FailureAnsweredYesStopsTheRun) {
+  testing::WriteText(In("a.jpg"), "not a picture");
+  WriteJpeg(In("b.jpg"), 400, 300);
+  window.dialogs.answers = {true};
+  Run();
+  EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), text::kMemoAborted}));
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{Aborted(0, 0, 0)});
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
+  ExpectIdle();
+}
+
+TEST_F(WindowRun, ExistingFilesAreAskedAboutOncePerRun) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 400, 300);
+  Run();
+  EXPECT_TRUE(window.dialogs.Texts(Kind::Ask).empty());
+  for (int run = 2; run <= 3; ++run) {
+    SCOPED_TRACE(run);
+    window.dialogs.boxes.clear();
+    Run();
+    // いいえ to the first question allows overwriting for the rest of this run only.
+    EXPECT_EQ(window.dialogs.Texts(Kind::Ask), std::vector<std::string>{Format(text::kAskExisting, Out("a.jpg").c_str())});
+    EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{Finished(3, 0, 0)});
+  }
+}
+
+TEST_F(WindowRun, StartRefusalShowsOnlyItsNotice) {
+  WriteJpeg(In("a.jpg"), 400, 300);
+  window->Edit1->clear();
+  window->Edit2->clear();
+  Run();
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{text::kNoInputFolder});
+  EXPECT_EQ(window.MemoLines(), std::vector<std::string>{""});
+  EXPECT_TRUE(statusTexts.empty());
+  ExpectIdle();
+}
+
+TEST_F(WindowRun, AbortClickedBetweenFilesStopsAtTheNextFile) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 400, 300);
+  QObject::connect(window->StatusBar1, &QStatusBar::messageChanged, [this](const QString& text) {
+    if (text.toStdString() == Progress(33, 1, 3, 0, 0)) PostClick(window->BitBtn3);
+  });
+  Run();
+  EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), In("b.jpg"), text::kMemoAborted}));
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), (std::vector<std::string>{text::kAbortedNotice, Aborted(1, 0, 0)}));
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
+  ExpectIdle();
+}
+
+// The high-quality reduction is the only place after the crop where the run lets events in; a picture
+// of another ratio than L's tells the crop has happened by its width.
+class AbortInsideFile : public WindowRun {
+ protected:
+  static constexpr int kSourceWidth = 4200, kSourceHeight = 2802;
+  void SetUp() override {
+    WindowRun::SetUp();
+    window->CheckBox2->click();  // reduce: L at 400 dpi, 2000 x 1401
+    ticker.setInterval(0);
+    ticker.start();
+  }
+  QTimer ticker;  // fires at every pump of the run
+};
+
+TEST_F(AbortInsideFile, AbortDuringHighQualityReductionLeavesTheFileUnsaved) {
+  WriteJpeg(In("a.jpg"), 400, 300);
+  WriteJpeg(In("b.jpg"), kSourceWidth, kSourceHeight);
+  bool clicked = false;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    const int width = window->workspace.WorkBitmap.Width();
+    if (!clicked && window->Running() && width > 2000 && width < kSourceWidth) {
+      clicked = true;
+      window->BitBtn3->click();
+    }
+  });
+  Run();
+  ASSERT_TRUE(clicked) << "the reduction never let events in";
+  EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), text::kMemoNotReduced, In("b.jpg"),
+                                                       text::kMemoAborted, ""}));
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{Aborted(1, 0, 0)}) << "no 中断しました。 box";
+  // The reduction's (empty) reason replaces the progress on the status line, then the final text.
+  EXPECT_EQ(statusTexts, (std::vector<std::string>{Progress(50, 1, 2, 0, 0), "", Aborted(1, 0, 0)}));
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
+  ExpectIdle();
+}
+
+TEST_F(AbortInsideFile, AbortDuringDecodeStillSavesThatFile) {
+  window->CheckBox3->click();  // plain reduction: nothing after the decode looks at the abort
+  WriteJpeg(In("a.jpg"), kSourceWidth, kSourceHeight);
+  WriteJpeg(In("b.jpg"), 400, 300);
+  bool clicked = false;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    if (!clicked && window->workspace.WorkBitmap.Width() == kSourceWidth) {  // decoded, not yet cropped
+      clicked = true;
+      window->BitBtn3->click();
+    }
+  });
+  Run();
+  ASSERT_TRUE(clicked);
+  EXPECT_EQ(JpegSize(Out("a.jpg")), Size(2000, 1401));
+  EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), In("b.jpg"), text::kMemoAborted}));
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), (std::vector<std::string>{text::kAbortedNotice, Aborted(1, 0, 0)}));
+}
+
+TEST_F(WindowRun, SettingsChangedDuringARunApplyFromTheNextFile) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 1600, 1200);
+  window->SizeButtons[kVga]->click();  // turns the reduction on
+  ASSERT_TRUE(window->CheckBox2->isChecked());
+  QObject::connect(window->StatusBar1, &QStatusBar::messageChanged, [this](const QString& text) {
+    if (text.toStdString() == Progress(33, 1, 3, 0, 0))
+      AtNextPump([this] {
+        window->CheckBox2->click();  // read for each file: b is not reduced
+        window->Edit2->setText(QString::fromStdString(folder / "out2"));
+      });
+    if (text.toStdString() == Progress(66, 2, 3, 0, 0))
+      AtNextPump([this] {
+        // The size is read at the start only: c is still reduced to VGA, not QVGA.
+        window->SizeButtons[kQvga]->click();  // and turns the reduction back on
+        window->TrackBar1->setValue(5);
+      });
+  });
+  Run();
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{Finished(3, 0, 0)});
+  EXPECT_EQ(JpegSize(Out("a.jpg")), Size(640, 480));
+  EXPECT_EQ(JpegSize(folder / "out2/b.jpg"), Size(1600, 1200));
+  EXPECT_EQ(JpegSize(folder / "out2/c.jpg"), Size(640, 480));
+  // Quality 5 instead of 90 for the same picture makes a much smaller file.
+  EXPECT_LT(fs::file_size(folder / "out2/c.jpg") * 3, fs::file_size(Out("a.jpg")));
+}
+
+TEST_F(WindowRun, AnExceptionInARunReachesTheErrorBoxAndTheWindowGoesBackToIdle) {
+  auto* application = static_cast<app::TApplication*>(QCoreApplication::instance());
+  application->SetDialogs(&window.dialogs);
+  testing::WriteText(In("a.jpg"), "not a picture");
+  window.dialogs.onBox = [](const ScriptedDialogs::Box& box) {
+    if (box.kind == Kind::Ask) throw std::runtime_error("想定外の失敗");
+  };
+  Run();
+  application->SetDialogs(nullptr);
+  ASSERT_EQ(window.dialogs.Texts(Kind::Error), std::vector<std::string>{"想定外の失敗"});
+  EXPECT_EQ(window.dialogs.boxes.back().title, "写真トリミングツ－ル");
+  ExpectIdle();
+}
+
+TEST_F(WindowRun, ClosingTheWindowDuringARunStopsItQuietlyAndThenCloses) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 400, 300);
+  QObject::connect(window->StatusBar1, &QStatusBar::messageChanged, [this](const QString& text) {
+    if (text.toStdString() == Progress(33, 1, 3, 0, 0)) AtNextPump([this] { window->close(); });
+  });
+  Run();
+  EXPECT_TRUE(window->isVisible()) << "still there while the run ends";
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(window.dialogs.boxes.empty()) << "nothing more is asked of a user who has closed the window";
+  EXPECT_TRUE(fs::exists(Out("a.jpg")));
+  EXPECT_FALSE(fs::exists(Out("b.jpg")));
+}
+
+}  // namespace
+}  // namespace phototrim
