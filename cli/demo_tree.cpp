@@ -66,14 +66,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "使い方: phototrim-demo-tree フォルダ\n");
     return 64;
   }
-  std::string folder = argv[1];
+  // Made absolute once: every save makes its folder the current one.
+  std::string folder = phototrim::AbsolutePath(argv[1]);
   if (folder.back() != '/') folder += '/';
   const phototrim::SaveJpegHost host{[] { return 92; },
                                      [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }};
   Bitmap picture;
   int variant = 0;
   for (const DemoPicture& demo : kPictures) {
-    const std::string path = phototrim::AbsolutePath(folder + demo.path);
+    const std::string path = folder + demo.path;
     PaintScene(picture, demo.width, demo.height, variant++);
     if (phototrim::SaveJpeg(path, picture, {}, host) != phototrim::kOk) return 1;
     std::printf("%s (%d×%d)\n", path.c_str(), demo.width, demo.height);

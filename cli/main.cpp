@@ -8,6 +8,7 @@
 #include "cli/options.h"
 #include "cli/terminal_host.h"
 #include "platform/file_system.h"
+#include "platform/path_text.h"
 #include "trim/batch_run.h"
 
 namespace {
@@ -42,7 +43,10 @@ int main(int argc, char** argv) {
     return kExitFinished;
   }
   // Saving makes each output folder the current folder, so relative folders are fixed first.
+  // The input folder is stored with its separator, as the window's folder picker does, so that the
+  // mirrored paths have a single one at the seam.
   options.inputFolder = AbsolutePath(options.inputFolder);
+  if (EndsWithSeparator(options.inputFolder) != 1) options.inputFolder += '/';
   options.outputFolder = AbsolutePath(options.outputFolder);
 
   std::signal(SIGINT, OnInterrupt);

@@ -159,7 +159,8 @@ TEST(BatchCommand, CtrlCStopsTheRunLikeTheAbortButton) {
   EXPECT_EQ(WEXITSTATUS(status), kExitStopped);
   EXPECT_NE(rest.find(std::string(text::kMemoAborted) + "\n"), std::string::npos);
   EXPECT_NE(rest.find("作業を中断しました。"), std::string::npos);
-  // Only complete pictures are left behind, and no temporary files.
+  // Only complete pictures are left behind, and no temporary files (if the first save was reached).
+  if (!fs::exists(folder / "out")) return;
   for (const auto& name : testing::ListFilesBelow(folder / "out")) {
     EXPECT_NE(name.front(), '.') << name;
     EXPECT_GT(JpegSize(folder / ("out/" + name)).first, 0) << name;

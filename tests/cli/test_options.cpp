@@ -69,7 +69,7 @@ TEST(Options, ValuesAreChecked) {
   EXPECT_EQ(Parse({"--dpi=320", "i", "o"}).size.dpi, 320);
   EXPECT_EQ(Parse({"-q", "0", "i", "o"}).quality, 0);
   EXPECT_EQ(Parse({"--quality=100", "i", "o"}).quality, 100);
-  for (const std::vector<std::string> bad :
+  for (const std::vector<std::string>& bad :
        {std::vector<std::string>{"-d", "250", "i", "o"}, {"-q", "101", "i", "o"}, {"-q", "-1", "i", "o"},
         {"-q", "9x", "i", "o"}, {"-q"}, {"--bogus", "i", "o"}, {"i"}, {"i", "o", "x"}, {}, {"--plain=1", "i", "o"}})
     EXPECT_FALSE(Refusal(bad).empty());

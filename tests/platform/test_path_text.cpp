@@ -23,7 +23,7 @@ TEST(EndsWithSeparator, KeepsItsFourResults) {
 TEST(FolderPartOf, DropsTheLastSeparatorExceptAtTheRootOrAfterAnother) {
   EXPECT_EQ(FolderPartOf("/out/1組/a.jpg"), "/out/1組");
   EXPECT_EQ(FolderPartOf("/a.jpg"), "/");
-  EXPECT_EQ(FolderPartOf("/out//a.jpg"), "/out/");
+  EXPECT_EQ(FolderPartOf("/out//a.jpg"), "/out//");
   EXPECT_EQ(FolderPartOf("a.jpg"), "");
   EXPECT_EQ(FolderPartOf("out:1/a.jpg"), "out:1") << "':' is an ordinary character here";
 }
