@@ -5,11 +5,11 @@
 
 #include <QFont>
 #include <QLibraryInfo>
-#include <QStyleFactory>
 #include <QTranslator>
 
 #include "app/app_icon.h"
 #include "app/app_texts.h"
+#include "app/window_style.h"
 
 namespace phototrim::app {
 
@@ -51,7 +51,7 @@ void SetUpApplication(QApplication& application) {
 
   // The window is laid out in pixels for this style's metrics; a desktop style with larger frames
   // would clip the 17-pixel rows of the size buttons.
-  if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(style);
+  QApplication::setStyle(new WindowStyle);
 
   QFont font(QString::fromUtf8(kWindowFontFamily));
   font.setPixelSize(kFontPixels);

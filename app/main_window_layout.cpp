@@ -1,4 +1,6 @@
 // The main window's controls: each at its place in pixels, with its caption, font and start state.
+#include <algorithm>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,6 +16,7 @@
 #include "app/Unit1.h"
 #include "app/app_texts.h"
 #include "app/button_pictures.h"
+#include "app/window_style.h"
 #include "trim/size_table.h"
 
 namespace phototrim::app {
@@ -29,8 +32,12 @@ T* Place(T* widget, const char* name, int left, int top, int width, int height) 
   return widget;
 }
 
+// A label sizes itself to its text, from its left edge: the widths of the layout are those of the
+// classic face, whose digits are 6 pixels wide where these are 8.
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top, int width, int height) {
-  auto* label = Place(new QLabel(U(text), parent), name, left, top, width, height);
+  auto* label = new QLabel(U(text), parent);
+  width = std::max(width, label->fontMetrics().horizontalAdvance(label->text()));
+  Place(label, name, left, top, width, height);
   // The labels are exactly one line of the 12-pixel font high, so the text hangs from their top edge.
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;
@@ -100,7 +107,7 @@ void TForm1::CreateControls() {
   Label7 = MakeLabel(this, "Label7", "100", 359, 112, 18, 12);
 
   // Size group. The caption heads the three columns: name and dimensions, then the ratio.
-  GroupBox1 = Place(new QGroupBox(U("　　サイズ　　　　寸法　　　　　　　縦横比"), this), "GroupBox1", 8, 128, 233, 401);
+  GroupBox1 = Place(new CaptionedGroupBox(U("　　サイズ　　　　寸法　　　　　　　縦横比"), this), "GroupBox1", 8, 128, 233, 401);
   QFont fixed(U(kFixedFontFamily));
   fixed.setPixelSize(kFontPixels);
   fixed.setStyleHint(QFont::Monospace);
@@ -140,7 +147,7 @@ void TForm1::CreateControls() {
   CheckBox1->hide();
   CheckBox2 = Place(new QCheckBox(U("解像度縮小(拡大は行いません)"), this), "CheckBox2", 256, 148, 185, 17);
   CheckBox2->setToolTip(U("拡大は行われません"));
-  GroupBox2 = Place(new QGroupBox(U("縮小後サイズ"), this), "GroupBox2", 256, 168, 209, 113);
+  GroupBox2 = Place(new CaptionedGroupBox(U("縮小後サイズ"), this), "GroupBox2", 256, 168, 209, 113);
   RadioButton11 = Place(new QRadioButton(U("150 dpi"), GroupBox2), "RadioButton11", 16, 16, 65, 17);
   RadioButton14 = Place(new QRadioButton(U("200 dpi"), GroupBox2), "RadioButton14", 104, 16, 65, 17);
   RadioButton12 = Place(new QRadioButton(U("300 dpi"), GroupBox2), "RadioButton12", 16, 40, 65, 17);

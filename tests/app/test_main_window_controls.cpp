@@ -12,8 +12,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyle>
 #include <QStatusBar>
 
+#include "app/window_style.h"
 #include "window_fixture.h"
 
 namespace phototrim {
@@ -139,7 +141,14 @@ TEST_F(MainWindowControls, EveryControlStartsWithItsKindPlaceCaptionAndState) {
     EXPECT_TRUE(IsKind(widget, row.kind));
     const QWidget* parent = *row.parent ? Find(row.parent) : window.form.get();
     EXPECT_EQ(widget->parentWidget(), parent);
-    EXPECT_EQ(widget->geometry(), row.place);
+    if (row.kind == Kind::Label) {
+      // Labels size themselves to their text from their left edge; the widths given are the least.
+      EXPECT_EQ(widget->pos(), row.place.topLeft());
+      EXPECT_EQ(widget->height(), row.place.height());
+      EXPECT_GE(widget->width(), row.place.width());
+    } else {
+      EXPECT_EQ(widget->geometry(), row.place);
+    }
     if (row.caption) {
       EXPECT_EQ(Caption(widget).toStdString(), row.caption);
     }
@@ -194,6 +203,55 @@ TEST_F(MainWindowControls, SizeCaptionsLineUpInColumns) {
   EXPECT_EQ(pixelCross.size(), 1u);
   EXPECT_EQ(printEnd.size(), 1u);
   EXPECT_EQ(pixelEnd.size(), 1u);
+}
+
+TEST_F(MainWindowControls, NoCaptionIsClippedAndNothingOverlaps) {
+  QStyle* style = window->style();
+  for (QWidget* widget : window->findChildren<QWidget*>()) {
+    const std::string name = widget->objectName().toStdString();
+    if (name.empty() || !widget->isVisibleTo(window.form.get())) continue;
+    const QFontMetrics metrics(widget->font());
+    const int text = metrics.horizontalAdvance(Caption(widget));
+    if (qobject_cast<QLabel*>(widget)) {
+      EXPECT_LE(text, widget->width()) << name;
+      EXPECT_GE(widget->height() + 1, metrics.ascent() + metrics.descent()) << name << ": at most a pixel of the feet";
+    } else if (qobject_cast<QCheckBox*>(widget) || qobject_cast<QRadioButton*>(widget)) {
+      const bool radio = qobject_cast<QRadioButton*>(widget);
+      const int indicator = style->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth);
+      const int gap = style->pixelMetric(radio ? QStyle::PM_RadioButtonLabelSpacing : QStyle::PM_CheckBoxLabelSpacing);
+      EXPECT_LE(indicator + gap + text, widget->width()) << name;
+    }
+    // Inside the client area, and clear of its siblings.
+    const QRect place = QRect(widget->mapTo(window.form.get(), QPoint()), widget->size());
+    EXPECT_TRUE(window->rect().contains(place)) << name;
+    for (QWidget* other : widget->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (other == widget || other->objectName().isEmpty() || !other->isVisibleTo(window.form.get())) continue;
+      // The layout lets the check boxes' last row touch the slider's first: one pixel is by design.
+      const QRect common = widget->geometry().intersected(other->geometry());
+      EXPECT_TRUE(common.isEmpty() || common.height() <= 1 || common.width() <= 1)
+          << name << " overlaps " << other->objectName().toStdString();
+    }
+  }
+}
+
+TEST_F(MainWindowControls, SizeGroupHeadingsStandOverTheirColumns) {
+  auto* group = dynamic_cast<app::CaptionedGroupBox*>(window->GroupBox1);
+  ASSERT_NE(group, nullptr);
+  const std::vector<int> at = group->HeadingPositions();  // サイズ, 寸法, 縦横比, end
+  ASSERT_EQ(at.size(), 4u);
+  const QRadioButton* l = window->SizeButtons[0];
+  const QFontMetrics fixed(l->font());
+  const int captionLeft = l->x() + window->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                          window->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
+  // サイズ over the names, 寸法 over the millimetres of L, 縦横比 over the ratio labels.
+  EXPECT_NEAR(at[0], captionLeft, 6);
+  const int dimensions = captionLeft + fixed.horizontalAdvance(QStringLiteral("L　     "));
+  const int dimensionsEnd = captionLeft + fixed.horizontalAdvance(l->text());
+  EXPECT_GE(at[1], dimensions);
+  EXPECT_LE(at[2 - 1] + 24, dimensionsEnd);
+  EXPECT_GE(at[2], window->RatioLabels[0]->x());
+  EXPECT_LE(at[3], window->RatioLabels[0]->geometry().right() + 1);
+  EXPECT_LE(at[3], group->width());
 }
 
 TEST_F(MainWindowControls, WindowHasItsCaptionFixedClientAreaAndFonts) {
