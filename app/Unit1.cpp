@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "app/app_texts.h"
+#include "app/application.h"
 #include "platform/file_system.h"
 #include "trim/batch_run.h"
 
@@ -82,16 +83,16 @@ void TForm1::setVisible(bool visible) {
 
 void TForm1::ConnectHandlers() {
   // toggled, not clicked: setting the state from code runs the handler too, but only on a change.
-  connect(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
+  connect(CheckBox2, &QCheckBox::toggled, this, [this] { RunHandler([this] { CheckBox2Click(); }); });
   for (QRadioButton* button : SizeButtons)
     connect(button, &QRadioButton::toggled, this, [this, button](bool chosen) {
-      if (chosen) RadioButton1Click(button);  // the button is already the chosen one here
+      if (chosen) RunHandler([this, button] { RadioButton1Click(button); });  // already the chosen one here
     });
-  connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
-  connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
-  connect(BitBtn8, &QPushButton::clicked, this, [this] { BitBtn8Click(); });
-  connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-  connect(BitBtn4, &QPushButton::clicked, this, [this] { BitBtn4Click(); });
+  connect(BitBtn2, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn2Click(); }); });
+  connect(BitBtn3, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn3Click(); }); });
+  connect(BitBtn8, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn8Click(); }); });
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn1Click(); }); });
+  connect(BitBtn4, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn4Click(); }); });
 }
 
 int TForm1::ChosenSizeRow() const {
@@ -164,7 +165,8 @@ void TForm1::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TForm1::dropEvent(QDropEvent* event) {
-  WMDropFiles(event->mimeData()->urls());
+  const QList<QUrl> urls = event->mimeData()->urls();
+  RunHandler([this, &urls] { WMDropFiles(urls); });
   event->acceptProposedAction();
 }
 

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/app_texts.h"
+#include "app/application.h"
 #include "app/splash_picture.h"
 
 namespace phototrim::app {
@@ -49,7 +50,7 @@ TForm2::TForm2(QWidget* owner, SplashOptions options) : QDialog(owner), options_
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(5000);
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+  connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
 
   setFixedSize(kSplashWidth, kSplashHeight);
 }
@@ -94,10 +95,7 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     auto* widget = static_cast<QWidget*>(watched);
     if (mouse->button() == Qt::LeftButton && widget->rect().contains(mouse->position().toPoint())) {
-      if (watched == Label2)
-        Label2Click();
-      else
-        Image1Click();
+      RunHandler([this, watched] { watched == Label2 ? Label2Click() : Image1Click(); });
       return true;
     }
   }

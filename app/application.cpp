@@ -30,6 +30,21 @@ void TApplication::ShowException(const QString& message) {
   dialogs_->Error(QString::fromUtf8(kApplicationTitle), message);
 }
 
+void RunHandler(const std::function<void()>& handler) {
+  auto* application = dynamic_cast<TApplication*>(QCoreApplication::instance());
+  if (!application) {
+    handler();
+    return;
+  }
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    application->ShowException(QString::fromUtf8(error.what()));
+  } catch (...) {
+    application->ShowException(QString());
+  }
+}
+
 void PrepareEnvironment() {
   // Qt 6 scales by the screen's dpi unless this is 0; a factor given to Qt by hand is dropped as well.
   qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");

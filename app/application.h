@@ -1,6 +1,8 @@
 // The application object: shows an exception that reaches the event loop in an error box and goes on.
 #pragma once
 
+#include <functional>
+
 #include <QApplication>
 
 #include "app/dialogs.h"
@@ -24,6 +26,11 @@ class TApplication : public QApplication {
   QtDialogs defaultDialogs_;
   Dialogs* dialogs_ = &defaultDialogs_;
 };
+
+// Runs one handler of the window. An exception it throws is shown as the event loop shows one, but
+// caught here, before it would unwind through the toolkit's own frames (which are built without
+// exception cleanups and would leak or keep a button pressed).
+void RunHandler(const std::function<void()>& handler);
 
 // What the program sets before the application object exists: no scaling by the desktop's factor,
 // since the window is laid out in pixels at 96 dpi.
