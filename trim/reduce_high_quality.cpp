@@ -121,7 +121,7 @@ int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, 
   const auto horizontal = wideSums ? HorizontalBand64 : kernels.horizontal;
 
   std::int32_t* sums = planes.ColumnSums();
-  std::uint8_t* ring = planes.ReducedRows();
+  std::uint16_t* ring = planes.ReducedRows();
   const auto plane = [&](int y, int c) {
     return ring + (static_cast<std::size_t>(y % kReducedRingRows) * 3 + static_cast<std::size_t>(c)) * w;
   };
@@ -129,7 +129,7 @@ int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, 
 
   BandRow band[kBandRows];
   double rowInverse[kBandRows];
-  std::uint8_t* out[kBandRows * 3];
+  std::uint16_t* out[kBandRows * 3];
   int written = 0;  // target rows already in the image
   for (int y0 = 0; y0 < h; y0 += kBandRows) {
     if (shouldStop()) return kReduceAborted;
@@ -153,7 +153,7 @@ int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, 
       if (begin > 0 && shouldStop()) return kReduceAborted;
       kernels.vertical(band, begin, std::min(positions, begin + piece), sums);
     }
-    horizontal(sums, columns, rowInverse, rows, out);
+    horizontal(sums, columns, rowInverse, rows, out, planes.BandBytes());
 
     // Sharpen every row whose lower neighbour is now known. The result goes over source row y at
     // the old row length: band rows from y0 on read source rows from y0 on (a span starts at
@@ -161,12 +161,12 @@ int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, 
     const int ready = (y0 + rows == h) ? h : y0 + rows - 1;
     for (; written < ready; ++written) {
       const int y = written;
-      const std::uint8_t* row[3] = {plane(y, 0), plane(y, 1), plane(y, 2)};
+      const std::uint16_t* row[3] = {plane(y, 0), plane(y, 1), plane(y, 2)};
       if (y == 0 || y == h - 1) {
         CopyReducedRow(row, w, image.Row(y));  // border rows stay as averaged
       } else {
-        const std::uint8_t* above[3] = {plane(y - 1, 0), plane(y - 1, 1), plane(y - 1, 2)};
-        const std::uint8_t* below[3] = {plane(y + 1, 0), plane(y + 1, 1), plane(y + 1, 2)};
+        const std::uint16_t* above[3] = {plane(y - 1, 0), plane(y - 1, 1), plane(y - 1, 2)};
+        const std::uint16_t* below[3] = {plane(y + 1, 0), plane(y + 1, 1), plane(y + 1, 2)};
         kernels.sharpen(above, row, below, w, image.Row(y));
       }
     }

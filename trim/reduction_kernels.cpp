@@ -10,7 +10,7 @@ namespace {
 
 template <typename Sum>
 void HorizontalBandWith(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                        std::uint8_t* const* out) {
+                        std::uint16_t* const* out) {
   for (int x = 0; x < taps.count; ++x) {
     const std::int32_t* base = sums + static_cast<std::size_t>(taps.start[x]) * 3 * kBandRows;
     const std::int32_t* weights = taps.weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps.taps);
@@ -21,7 +21,7 @@ void HorizontalBandWith(const std::int32_t* sums, const ColumnTaps& taps, const 
         for (int r = 0; r < kBandRows; ++r) total[r] += static_cast<Sum>(weights[k]) * column[r];
       }
       for (int r = 0; r < rows; ++r)
-        out[r * 3 + c][x] = static_cast<std::uint8_t>(ExactAverage(total[r], taps.inverse[x] * rowInverse[r]));
+        out[r * 3 + c][x] = static_cast<std::uint16_t>(ExactAverage(total[r], taps.inverse[x] * rowInverse[r]));
     }
   }
 }
@@ -43,25 +43,26 @@ void VerticalBandPlain(const BandRow* band, std::size_t begin, std::size_t end, 
 }
 
 void HorizontalBandPlain(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                         std::uint8_t* const* out) {
+                         std::uint16_t* const* out, std::uint8_t* /*scratch*/) {
   HorizontalBandWith<std::int32_t>(sums, taps, rowInverse, rows, out);
 }
 
 void HorizontalBand64(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                      std::uint8_t* const* out) {
+                      std::uint16_t* const* out, std::uint8_t* /*scratch*/) {
   HorizontalBandWith<std::int64_t>(sums, taps, rowInverse, rows, out);
 }
 
-void SharpenRowPlain(const std::uint8_t* const* above, const std::uint8_t* const* row, const std::uint8_t* const* below,
-                     int w, std::uint8_t* out) {
-  SharpenRowBody(above, row, below, w, out);
+void SharpenRowPlain(const std::uint16_t* const* above, const std::uint16_t* const* row,
+                     const std::uint16_t* const* below, int w, std::uint8_t* out) {
+  CopyBorderPixels(row, w, out);
+  SharpenInner(above, row, below, 1, w - 1, out);
 }
 
-void CopyReducedRow(const std::uint8_t* const* row, int w, std::uint8_t* out) {
+void CopyReducedRow(const std::uint16_t* const* row, int w, std::uint8_t* out) {
   for (int x = 0; x < w; ++x) {
-    out[3 * x + 0] = row[0][x];
-    out[3 * x + 1] = row[1][x];
-    out[3 * x + 2] = row[2][x];
+    out[3 * x + 0] = static_cast<std::uint8_t>(row[0][x]);
+    out[3 * x + 1] = static_cast<std::uint8_t>(row[1][x]);
+    out[3 * x + 2] = static_cast<std::uint8_t>(row[2][x]);
   }
 }
 

@@ -13,12 +13,13 @@ bool ReductionPlanes::Prepare(int W, int w, int taps) {
   const auto width = static_cast<std::size_t>(w);
   return columnSums_.Reserve(positions * kBandRows) &&
          reducedRows_.Reserve(width * 3 * kReducedRingRows) && columnStart_.Reserve(width) &&
-         columnWeights_.Reserve(width * static_cast<std::size_t>(taps)) && columnInverse_.Reserve(width);
+         columnWeights_.Reserve(width * static_cast<std::size_t>(taps)) && columnInverse_.Reserve(width) &&
+         bandBytes_.Reserve(width * 3 * kBandRows);
 }
 
 std::size_t ReductionPlanes::Bytes() const {
   return columnSums_.Bytes() + reducedRows_.Bytes() + columnStart_.Bytes() + columnWeights_.Bytes() +
-         columnInverse_.Bytes();
+         columnInverse_.Bytes() + bandBytes_.Bytes();
 }
 
 }  // namespace phototrim

@@ -48,23 +48,27 @@ class ReductionPlanes {
   // [p * kBandRows + r]. Room for W*3 positions plus one vector's worth of slack.
   std::int32_t* ColumnSums() { return columnSums_.Data(); }
   // ReducedPlane, as a ring of kReducedRingRows rows: row y, channel c (0 blue, 1 green, 2 red)
-  // starts at ((y % kReducedRingRows) * 3 + c) * w.
-  std::uint8_t* ReducedRows() { return reducedRows_.Data(); }
+  // starts at ((y % kReducedRingRows) * 3 + c) * w. Values 0..255, kept in 16 bits for the
+  // sharpening's vector code.
+  std::uint16_t* ReducedRows() { return reducedRows_.Data(); }
   // Horizontal spans as fixed-length tap lists: target column x reads source columns
   // ColumnStart()[x] .. + taps-1 with weights ColumnWeights()[x*taps ...] (0 outside its span).
   int* ColumnStart() { return columnStart_.Data(); }
   std::int32_t* ColumnWeights() { return columnWeights_.Data(); }
   double* ColumnInverse() { return columnInverse_.Data(); }
+  // The horizontal pass's results before they are spread to the ring: 24 bytes a target column.
+  std::uint8_t* BandBytes() { return bandBytes_.Data(); }
 
   // Memory held, in bytes.
   std::size_t Bytes() const;
 
  private:
   GrowingBuffer<std::int32_t> columnSums_;
-  GrowingBuffer<std::uint8_t> reducedRows_;
+  GrowingBuffer<std::uint16_t> reducedRows_;
   GrowingBuffer<int> columnStart_;
   GrowingBuffer<std::int32_t> columnWeights_;
   GrowingBuffer<double> columnInverse_;
+  GrowingBuffer<std::uint8_t> bandBytes_;
 };
 
 }  // namespace phototrim

@@ -30,27 +30,24 @@ inline int ScaledChannel(int c0, float ratio) {
   return q < 0 ? 0 : (q > 255 ? 255 : q);
 }
 
-// One target row: the border columns unchanged, every inner pixel sharpened from its eight
-// neighbours weighted 1 2 1 / 2 0 2 / 1 2 1 (sum 12, per channel, divided with truncation).
-// Rows are planar (blue, green, red at [0], [1], [2]); out gets blue, green, red bytes.
-// Written so that the compiler vectorises it; each vector file instantiates it for its target.
-[[gnu::always_inline]] inline void SharpenRowBody(const std::uint8_t* const* above, const std::uint8_t* const* row,
-                                                  const std::uint8_t* const* below, int w,
-                                                  std::uint8_t* __restrict out) {
-  for (int c = 0; c < 3; ++c) {
-    out[c] = row[c][0];
-    out[3 * (w - 1) + c] = row[c][w - 1];
-  }
-  const std::uint8_t* __restrict aB = above[0];
-  const std::uint8_t* __restrict aG = above[1];
-  const std::uint8_t* __restrict aR = above[2];
-  const std::uint8_t* __restrict mB = row[0];
-  const std::uint8_t* __restrict mG = row[1];
-  const std::uint8_t* __restrict mR = row[2];
-  const std::uint8_t* __restrict bB = below[0];
-  const std::uint8_t* __restrict bG = below[1];
-  const std::uint8_t* __restrict bR = below[2];
-  for (int x = 1; x < w - 1; ++x) {
+// Inner pixels xBegin .. xEnd-1 of one target row, each sharpened from its eight neighbours
+// weighted 1 2 1 / 2 0 2 / 1 2 1 (sum 12, per channel, divided with truncation). Rows are planar
+// (blue, green, red at [0], [1], [2]); out gets blue, green, red bytes from pixel 0 on. Written so
+// that the compiler can vectorise it; the vector kernels use it for the pixels after their last
+// full vector.
+[[gnu::always_inline]] inline void SharpenInner(const std::uint16_t* const* above, const std::uint16_t* const* row,
+                                                const std::uint16_t* const* below, int xBegin, int xEnd,
+                                                std::uint8_t* __restrict out) {
+  const std::uint16_t* __restrict aB = above[0];
+  const std::uint16_t* __restrict aG = above[1];
+  const std::uint16_t* __restrict aR = above[2];
+  const std::uint16_t* __restrict mB = row[0];
+  const std::uint16_t* __restrict mG = row[1];
+  const std::uint16_t* __restrict mR = row[2];
+  const std::uint16_t* __restrict bB = below[0];
+  const std::uint16_t* __restrict bG = below[1];
+  const std::uint16_t* __restrict bR = below[2];
+  for (int x = xBegin; x < xEnd; ++x) {
     const int blurB = (aB[x - 1] + 2 * aB[x] + aB[x + 1] + 2 * mB[x - 1] + 2 * mB[x + 1] + bB[x - 1] + 2 * bB[x] + bB[x + 1]) / 12;
     const int blurG = (aG[x - 1] + 2 * aG[x] + aG[x + 1] + 2 * mG[x - 1] + 2 * mG[x + 1] + bG[x - 1] + 2 * bG[x] + bG[x + 1]) / 12;
     const int blurR = (aR[x - 1] + 2 * aR[x] + aR[x + 1] + 2 * mR[x - 1] + 2 * mR[x + 1] + bR[x - 1] + 2 * bR[x] + bR[x + 1]) / 12;
@@ -62,10 +59,19 @@ inline int ScaledChannel(int c0, float ratio) {
   }
 }
 
-void SharpenRowPlain(const std::uint8_t* const* above, const std::uint8_t* const* row, const std::uint8_t* const* below,
-                     int w, std::uint8_t* out);
+// The first and last pixel of a row stay as they are.
+inline void CopyBorderPixels(const std::uint16_t* const* row, int w, std::uint8_t* out) {
+  for (int c = 0; c < 3; ++c) {
+    out[c] = static_cast<std::uint8_t>(row[c][0]);
+    out[3 * (w - 1) + c] = static_cast<std::uint8_t>(row[c][w - 1]);
+  }
+}
+
+// One whole target row: border pixels unchanged, the others sharpened.
+void SharpenRowPlain(const std::uint16_t* const* above, const std::uint16_t* const* row,
+                     const std::uint16_t* const* below, int w, std::uint8_t* out);
 
 // A border row: the reduced pixels unchanged, as blue, green, red bytes.
-void CopyReducedRow(const std::uint8_t* const* row, int w, std::uint8_t* out);
+void CopyReducedRow(const std::uint16_t* const* row, int w, std::uint8_t* out);
 
 }  // namespace phototrim

@@ -12,6 +12,7 @@
 #include "trim/event_pump.h"
 #include "trim/reduce_high_quality.h"
 #include "trim/reduce_high_quality_core.h"
+#include "trim/reduction_kernels.h"
 #include "trim/reference_reduction.h"
 #include "trim/result_codes.h"
 #include "trim/sharpen.h"
@@ -299,6 +300,33 @@ TEST(ReduceHighQualityTest, WorkMemoryStaysSmallAndIsKept) {
   FillRandom(image, 1200, 800, 9);
   ASSERT_EQ(ReduceHighQuality(image, 300, 200, planes, reason, pump), kOk);
   EXPECT_EQ(planes.Bytes(), held);  // a smaller job reuses what is there
+}
+
+TEST(ReductionKernelsTest, VectorSharpeningMatchesThePlainOneOnEveryWidthAndExtreme) {
+  std::mt19937 random(5);
+  // Random values, and values only at the ends of the range (largest kernel sums, L0 = 256,
+  // L0 = 0, strongly negative Lnew).
+  const std::vector<std::uint16_t> extremes = {0, 1, 2, 253, 254, 255};
+  for (int w : {1, 2, 3, 9, 10, 17, 18, 19, 33, 34, 35, 100, 2000}) {
+    for (int kind = 0; kind < 2; ++kind) {
+      std::vector<std::uint16_t> planes(static_cast<std::size_t>(9 * w));
+      for (auto& v : planes)
+        v = kind == 0 ? static_cast<std::uint16_t>(random() & 0xFF) : extremes[random() % extremes.size()];
+      const auto rows = [&](int first) {
+        return std::vector<const std::uint16_t*>{&planes[static_cast<std::size_t>(first * w)],
+                                                 &planes[static_cast<std::size_t>((first + 1) * w)],
+                                                 &planes[static_cast<std::size_t>((first + 2) * w)]};
+      };
+      const auto above = rows(0), row = rows(3), below = rows(6);
+      std::vector<std::uint8_t> want(static_cast<std::size_t>(3 * w));
+      SharpenRowPlain(above.data(), row.data(), below.data(), w, want.data());
+      for (KernelSet set : SupportedSets()) {
+        std::vector<std::uint8_t> got(static_cast<std::size_t>(3 * w));
+        KernelsOf(set).sharpen(above.data(), row.data(), below.data(), w, got.data());
+        ASSERT_TRUE(got == want) << "width " << w << " kind " << kind << " set " << static_cast<int>(set);
+      }
+    }
+  }
 }
 
 TEST(ExactArithmeticTest, AverageQuotientIsExactNearEveryInteger) {
