@@ -88,6 +88,14 @@ void TForm1::ConnectHandlers() {
     connect(button, &QRadioButton::toggled, this, [this, button](bool chosen) {
       if (chosen) RunHandler([this, button] { RadioButton1Click(button); });  // already the chosen one here
     });
+  // Tab stops at the chosen button of a group only; the arrow keys move the choice within it.
+  std::vector<QRadioButton*> radios(SizeButtons.begin(), SizeButtons.end());
+  radios.insert(radios.end(), DpiButtons.begin(), DpiButtons.end());
+  for (QRadioButton* button : radios) {
+    button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    connect(button, &QRadioButton::toggled, button,
+            [button](bool chosen) { button->setFocusPolicy(chosen ? Qt::StrongFocus : Qt::ClickFocus); });
+  }
   connect(BitBtn2, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn2Click(); }); });
   connect(BitBtn3, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn3Click(); }); });
   connect(BitBtn8, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn8Click(); }); });

@@ -4,6 +4,8 @@
 #include <set>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -324,8 +326,7 @@ TEST_F(MainWindowControls, ButtonsCarryTheirPictures) {
 }
 
 TEST_F(MainWindowControls, TabGoesThroughTheControlsInTheirOrder) {
-  // The chain as focus moves through it from Edit1, the unchosen radio buttons included: Qt itself
-  // skips those that are not the chosen button of their group when the user presses Tab.
+  // The chain from Edit1, the unchosen radio buttons included (Tab passes over those).
   const std::vector<std::string> expected = {
       "Edit1", "Edit2", "RadioButton1", "RadioButton2", "RadioButton3", "RadioButton4", "RadioButton5",
       "RadioButton6", "RadioButton7", "RadioButton8", "RadioButton9", "RadioButton10", "RadioButton15",
@@ -338,10 +339,26 @@ TEST_F(MainWindowControls, TabGoesThroughTheControlsInTheirOrder) {
   for (std::size_t i = 0; i < expected.size(); ++i) {
     chain.push_back(widget->objectName().toStdString());
     do widget = widget->nextInFocusChain();
-    while (widget->focusPolicy() == Qt::NoFocus || widget->objectName().isEmpty() ||
+    while (!(widget->focusPolicy() & Qt::ClickFocus) || widget->objectName().isEmpty() ||
            widget->objectName() == QLatin1String("CheckBox1"));
   }
   EXPECT_EQ(chain, expected);
+}
+
+TEST_F(MainWindowControls, TabStopsAtTheChosenButtonOfEachGroupOnly) {
+  QApplication::setActiveWindow(window.form.get());
+  window->SizeButtons[3]->click();  // 八切
+  window->Edit2->setFocus();
+  auto tab = [] {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+    QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
+    return QApplication::focusWidget()->objectName().toStdString();
+  };
+  EXPECT_EQ(tab(), "RadioButton5");
+  EXPECT_EQ(tab(), "Edit3");
+  EXPECT_EQ(tab(), "Edit4");
+  EXPECT_EQ(tab(), "CheckBox2");
+  EXPECT_EQ(tab(), "BitBtn8") << "the disabled resolution group takes no focus";
 }
 
 }  // namespace
