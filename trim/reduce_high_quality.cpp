@@ -156,8 +156,9 @@ int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, 
     horizontal(sums, columns, rowInverse, rows, out, planes.BandBytes());
 
     // Sharpen every row whose lower neighbour is now known. The result goes over source row y at
-    // the old row length: band rows from y0 on read source rows from y0 on (a span starts at
-    // y*H/h >= y), so rows above y0 - 1 are free. SetSize packs the rows at the end.
+    // the old row length. The next band, from target row y1 = y0 + rows on, reads only source rows
+    // from y1 on (a span starts at y1*H/h >= y1), and every row written here lies above y1, so
+    // nothing still needed is overwritten. SetSize packs the rows at the end.
     const int ready = (y0 + rows == h) ? h : y0 + rows - 1;
     for (; written < ready; ++written) {
       const int y = written;

@@ -144,8 +144,12 @@ PHOTOTRIM_AVX2 void VerticalBandAvx2(const BandRow* band, std::size_t begin, std
   if (stop < end) VerticalBandPlain(band, stop, end, sums);
 }
 
-PHOTOTRIM_AVX2 void HorizontalBandAvx2(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
-                                       int rows, std::uint16_t* const* out, std::uint8_t* scratch) {
+namespace {
+
+// Taps > 0: the tap count known at compile time, so the tap loop unrolls.
+template <int Taps>
+PHOTOTRIM_AVX2 void HorizontalBandAvx2With(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
+                                       std::uint8_t* scratch) {
   const __m256d rowInvLow = _mm256_loadu_pd(rowInverse);
   const __m256d rowInvHigh = _mm256_loadu_pd(rowInverse + 4);
   const auto* vectors = reinterpret_cast<const __m256i*>(sums);
@@ -157,7 +161,7 @@ PHOTOTRIM_AVX2 void HorizontalBandAvx2(const std::int32_t* sums, const ColumnTap
     __m256i blue = _mm256_setzero_si256();
     __m256i green = _mm256_setzero_si256();
     __m256i red = _mm256_setzero_si256();
-    for (int k = 0; k < taps.taps; ++k, column += 3) {
+    for (int k = 0; k < (Taps > 0 ? Taps : taps.taps); ++k, column += 3) {
       const __m256i weight = _mm256_set1_epi32(weights[k]);
       blue = _mm256_add_epi32(blue, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 0)));
       green = _mm256_add_epi32(green, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 1)));
@@ -172,6 +176,19 @@ PHOTOTRIM_AVX2 void HorizontalBandAvx2(const std::int32_t* sums, const ColumnTap
     _mm_storel_epi64(reinterpret_cast<__m128i*>(to), blueGreen);
     _mm_storeh_pd(reinterpret_cast<double*>(to + w * 8), _mm_castsi128_pd(blueGreen));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(to + w * 16), redBytes);
+  }
+}
+
+}  // namespace
+
+PHOTOTRIM_AVX2 void HorizontalBandAvx2(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
+                                       int rows, std::uint16_t* const* out, std::uint8_t* scratch) {
+  switch (taps.taps) {  // reductions down to 1/3 have at most 4 taps, to 1/4 at most 5
+    case 2: HorizontalBandAvx2With<2>(sums, taps, rowInverse, scratch); break;
+    case 3: HorizontalBandAvx2With<3>(sums, taps, rowInverse, scratch); break;
+    case 4: HorizontalBandAvx2With<4>(sums, taps, rowInverse, scratch); break;
+    case 5: HorizontalBandAvx2With<5>(sums, taps, rowInverse, scratch); break;
+    default: HorizontalBandAvx2With<0>(sums, taps, rowInverse, scratch); break;
   }
   SpreadBandRows(scratch, taps.count, rows, out);
 }

@@ -133,8 +133,12 @@ PHOTOTRIM_SSE41 void VerticalBandSse41(const BandRow* band, std::size_t begin, s
   if (stop < end) VerticalBandPlain(band, stop, end, sums);
 }
 
-PHOTOTRIM_SSE41 void HorizontalBandSse41(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
-                                         int rows, std::uint16_t* const* out, std::uint8_t* scratch) {
+namespace {
+
+// Taps > 0: the tap count known at compile time, so the tap loop unrolls.
+template <int Taps>
+PHOTOTRIM_SSE41 void HorizontalBandSse41With(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
+                                         std::uint8_t* scratch) {
   const __m128d rowInv[4] = {_mm_loadu_pd(rowInverse + 0), _mm_loadu_pd(rowInverse + 2),
                              _mm_loadu_pd(rowInverse + 4), _mm_loadu_pd(rowInverse + 6)};
   const auto* vectors = reinterpret_cast<const __m128i*>(sums);
@@ -145,7 +149,7 @@ PHOTOTRIM_SSE41 void HorizontalBandSse41(const std::int32_t* sums, const ColumnT
     const std::int32_t* weights = taps.weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps.taps);
     __m128i total[6];
     for (auto& t : total) t = _mm_setzero_si128();
-    for (int k = 0; k < taps.taps; ++k, column += 6) {
+    for (int k = 0; k < (Taps > 0 ? Taps : taps.taps); ++k, column += 6) {
       const __m128i weight = _mm_set1_epi32(weights[k]);
       for (int j = 0; j < 6; ++j)
         total[j] = _mm_add_epi32(total[j], _mm_mullo_epi32(weight, _mm_loadu_si128(column + j)));
@@ -158,6 +162,19 @@ PHOTOTRIM_SSE41 void HorizontalBandSse41(const std::int32_t* sums, const ColumnT
       _mm_storel_epi64(reinterpret_cast<__m128i*>(scratch + (c * w + static_cast<std::size_t>(x)) * 8),
                        _mm_packus_epi16(words, words));
     }
+  }
+}
+
+}  // namespace
+
+PHOTOTRIM_SSE41 void HorizontalBandSse41(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
+                                         int rows, std::uint16_t* const* out, std::uint8_t* scratch) {
+  switch (taps.taps) {  // reductions down to 1/3 have at most 4 taps, to 1/4 at most 5
+    case 2: HorizontalBandSse41With<2>(sums, taps, rowInverse, scratch); break;
+    case 3: HorizontalBandSse41With<3>(sums, taps, rowInverse, scratch); break;
+    case 4: HorizontalBandSse41With<4>(sums, taps, rowInverse, scratch); break;
+    case 5: HorizontalBandSse41With<5>(sums, taps, rowInverse, scratch); break;
+    default: HorizontalBandSse41With<0>(sums, taps, rowInverse, scratch); break;
   }
   SpreadBandRows(scratch, taps.count, rows, out);
 }
