@@ -161,6 +161,7 @@ int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, 
     // nothing still needed is overwritten. SetSize packs the rows at the end.
     const int ready = (y0 + rows == h) ? h : y0 + rows - 1;
     for (; written < ready; ++written) {
+      if (shouldStop()) return kReduceAborted;
       const int y = written;
       const std::uint16_t* row[3] = {plane(y, 0), plane(y, 1), plane(y, 2)};
       if (y == 0 || y == h - 1) {

@@ -10,8 +10,9 @@
 
 namespace phototrim {
 
-// As ReduceHighQuality; `shouldStop` is asked before every band of target rows (and more often
-// when a band reads many source rows) and stops the reduction with kReduceAborted when true.
+// As ReduceHighQuality; `shouldStop` is asked before every band of target rows is averaged (and
+// more often when a band reads many source rows) and before every target row is sharpened, and
+// stops the reduction with kReduceAborted as soon as it answers true.
 int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText,
                           const std::function<bool()>& shouldStop, KernelSet kernelSet);
 
