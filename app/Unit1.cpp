@@ -1,6 +1,8 @@
 // The main window: start-up and shut-down, the enabling rules, and the run commands 実行 and 中断.
 #include "app/Unit1.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
