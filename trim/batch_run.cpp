@@ -165,7 +165,7 @@ FileOutcome Run::ProcessFile(int index) {
     } else {
       int reduced = kReduceRefused;
       if (host_.HighQuality()) {
-        EventPump pump([this] { host_.PumpEvents(); }, ws_.AbortRequested);
+        EventPump pump([this] { host_.PumpEvents(); }, ws_.AbortRequested, ws_.PumpSlice);
         reduced = ReduceHighQuality(work, target.width, target.height, ws_.Planes, ws_.ErrorText, pump);
         if (reduced == kReduceAborted) {
           host_.AddMemoLine(text::kMemoAborted);

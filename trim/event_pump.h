@@ -15,13 +15,13 @@ class EventPump {
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kSlice{5};
 
-  EventPump(std::function<void()> pump, const bool& abortRequested)
-      : pump_(std::move(pump)), abortRequested_(abortRequested), last_(Clock::now()) {}
+  EventPump(std::function<void()> pump, const bool& abortRequested, Clock::duration slice = kSlice)
+      : pump_(std::move(pump)), abortRequested_(abortRequested), slice_(slice), last_(Clock::now()) {}
 
   // Call between units of work of at most a millisecond or so. True when the run must stop.
   bool ShouldStop() {
     const auto now = Clock::now();
-    if (now - last_ >= kSlice) {
+    if (now - last_ >= slice_) {
       if (pump_) pump_();
       last_ = Clock::now();
     }
@@ -31,6 +31,7 @@ class EventPump {
  private:
   std::function<void()> pump_;
   const bool& abortRequested_;
+  Clock::duration slice_;
   Clock::time_point last_;
 };
 

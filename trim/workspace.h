@@ -7,6 +7,7 @@
 
 #include "trim/bitmap.h"
 #include "trim/collect_jpeg_files.h"
+#include "trim/event_pump.h"
 #include "trim/reduction_planes.h"
 
 namespace phototrim {
@@ -18,6 +19,8 @@ struct Workspace {
   std::vector<std::uint8_t> ColorProfile;  // the RGB ICC profile of the current picture, if any
   std::string ErrorText;  // why the high-quality reduction refused
   bool AbortRequested = false;  // set by the host's Abort, and by a question answered はい
+  // How often long computations let the host's events run (tests use zero: at every chance).
+  EventPump::Clock::duration PumpSlice = EventPump::kSlice;
 
   FolderCounters Counters;  // filled by CollectJpegFiles, for the run and the folder statistics
 
