@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
   // The crop of 6000 x 4000 to L's ratio is 5710 wide: the reduction is at work while the picture has it.
   constexpr int kCroppedWidth = 5710;
   std::vector<double> reductionGaps, allGaps, latencies;
-  double reductionStart = 0, reductionEnd = 0, fileTime = 0;
+  double reductionStart = 0, reductionEnd = 0, firstReductionPass = 0, fileTime = 0;
   for (int run = 0; run <= clicks; ++run) {
     form.Edit2->setText(QString::fromStdString(folder / ("out" + std::to_string(run) + "/")));
     dialogs.boxes.clear();
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
         if (run == 0) allGaps.push_back(Ms(now - last));
         if (reducing) reductionGaps.push_back(Ms(now - last));
         if (reducing && run == 0) {
-          if (reductionStart == 0) reductionStart = Ms(last - first);
+          if (reductionStart == 0) reductionStart = Ms(last - first), firstReductionPass = Ms(now - first);
           reductionEnd = Ms(now - first);
           if (!screenshot.isEmpty() && !grabbed) {
             grabbed = QGuiApplication::primaryScreen()->grabWindow(0).save(screenshot);
@@ -150,10 +150,10 @@ int main(int argc, char** argv) {
     });
     std::thread clicker;
     if (abort) {
-      // Once the reduction has been seen at work, after a pause of its own each run: the clicks land at
-      // every phase of the loop's time slices.
+      // Once the reduction has been seen at work, after a pause of its own each run within the part of
+      // the reduction still to come: the clicks land at every phase of the loop's time slices.
       std::mt19937 random(static_cast<unsigned>(run));
-      const double pause = (reductionEnd - reductionStart) * 0.4 * double(random() % 1000) / 1000.0;
+      const double pause = (reductionEnd - firstReductionPass) * 0.6 * double(random() % 1000) / 1000.0;
       clicker = std::thread([&, pause] {
         while (!inReduction) std::this_thread::sleep_for(std::chrono::microseconds(50));
         std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(pause * 1000)));
