@@ -182,6 +182,8 @@ class AbortInsideFile : public WindowRun {
   void SetUp() override {
     WindowRun::SetUp();
     window->CheckBox2->click();  // reduce: L at 400 dpi, 2000 x 1401
+    // Events at every chance the reduction gives, however fast it is.
+    window->workspace.PumpSlice = {};
     ticker.setInterval(0);
     ticker.start();
   }
