@@ -285,6 +285,26 @@ TEST(ReduceHighQualityTest, AbortStopsAtOnceWithNoReason) {
   }
 }
 
+TEST(ReduceHighQualityTest, HostAbortThroughThePumpStopsInEitherPass) {
+  // A pump without a time slice runs at every stop test; the host's abort comes from inside it.
+  // 200 x 160 -> 100 x 80: 10 bands averaged and 80 rows sharpened, 90 pumps in all. Pumps 1, 9
+  // and 81 come before a band is averaged (band 0: pump 1, then rows 0-6 are sharpened at pumps
+  // 2-8; each later band pumps once and then for its 8 rows, the last band for 9); 2 and 90
+  // before a row is sharpened.
+  for (int abortAt : {1, 9, 81, 2, 90}) {
+    Bitmap image;
+    FillRandom(image, 200, 160, 8);
+    ReductionPlanes planes;
+    bool abortRequested = false;
+    int pumps = 0;
+    EventPump pump([&] { abortRequested = ++pumps == abortAt; }, abortRequested, EventPump::Clock::duration{});
+    std::string reason = "left from before";
+    EXPECT_EQ(ReduceHighQuality(image, 100, 80, planes, reason, pump), kReduceAborted) << abortAt;
+    EXPECT_EQ(pumps, abortAt);
+    EXPECT_EQ(reason, "");
+  }
+}
+
 TEST(ReduceHighQualityTest, WorkMemoryStaysSmallAndIsKept) {
   ReductionPlanes planes;
   EXPECT_EQ(planes.Bytes(), 0u);
