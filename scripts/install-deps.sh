@@ -14,6 +14,7 @@ packages=(
   fonts-ipafont-gothic     # the window's Gothic faces, proportional and fixed-pitch
   fonts-ipafont-mincho     # the splash line's Mincho face
   xvfb xauth               # running the window without a display (xvfb-run)
+  clang libclang-rt-14-dev # the fuzzing targets (libFuzzer, ASan, UBSan)
 )
 
 missing=()

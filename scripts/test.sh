@@ -15,3 +15,6 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPHOTOTRIM_SANITIZE=ON -D
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-sanitize -j "$jobs" --output-on-failure
+
+# The fuzzing targets, built with clang, each for 60 seconds on the generated seeds; a finding fails.
+bash fuzz/run_fuzz.sh 60
