@@ -251,6 +251,68 @@ std::vector<JpegSegment> JpegSegments(const std::vector<std::uint8_t>& bytes) {
   return segments;
 }
 
+std::vector<std::size_t> ScanOffsets(const std::vector<std::uint8_t>& jpeg) {
+  std::vector<std::size_t> offsets;
+  for (const auto& segment : JpegSegments(jpeg))
+    if (segment.marker == 0xDA) offsets.push_back(segment.offset);
+  return offsets;
+}
+
+namespace {
+
+// SOF0 to SOF15, except DHT (C4), JPG (C8) and DAC (CC), which share the range.
+bool IsFrameHeader(std::uint8_t marker) {
+  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> WithClaimedSize(std::vector<std::uint8_t> jpeg, unsigned width, unsigned height) {
+  for (const auto& segment : JpegSegments(jpeg)) {
+    if (!IsFrameHeader(segment.marker)) continue;
+    // Payload: precision, height (2 bytes), width (2 bytes), components...
+    jpeg[segment.payloadOffset + 1] = static_cast<std::uint8_t>(height >> 8);
+    jpeg[segment.payloadOffset + 2] = static_cast<std::uint8_t>(height);
+    jpeg[segment.payloadOffset + 3] = static_cast<std::uint8_t>(width >> 8);
+    jpeg[segment.payloadOffset + 4] = static_cast<std::uint8_t>(width);
+  }
+  return jpeg;
+}
+
+std::vector<std::uint8_t> WithPrecision(std::vector<std::uint8_t> jpeg, int precision) {
+  for (const auto& segment : JpegSegments(jpeg)) {
+    if (!IsFrameHeader(segment.marker)) continue;
+    jpeg[segment.payloadOffset] = static_cast<std::uint8_t>(precision);
+    // 12-bit data belongs in an extended sequential frame (SOF1) when it was baseline.
+    if (precision != 8 && segment.marker == 0xC0) jpeg[segment.offset + 1] = 0xC1;
+  }
+  return jpeg;
+}
+
+std::vector<std::uint8_t> CutAt(const std::vector<std::uint8_t>& bytes, std::size_t size) {
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(size, bytes.size())));
+}
+
+std::vector<std::uint8_t> DamagedExif(BadExif kind, bool littleEndian) {
+  std::vector<std::uint8_t> b = {'E', 'x', 'i', 'f', 0, 0};
+  const auto u16 = [&](unsigned v) {
+    if (littleEndian) b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+    else b.insert(b.end(), {std::uint8_t(v >> 8), std::uint8_t(v)});
+  };
+  const auto u32 = [&](std::uint32_t v) {
+    if (littleEndian) u16(v & 0xFFFF), u16(v >> 16);
+    else u16(v >> 16), u16(v & 0xFFFF);
+  };
+  b.insert(b.end(), {std::uint8_t(littleEndian ? 'I' : 'M'), std::uint8_t(littleEndian ? 'I' : 'M')});
+  u16(42);
+  u32(kind == BadExif::OffsetPastEnd ? 0x7FFFFFF0u : 8u);  // IFD0 right after the TIFF header
+  u16(kind == BadExif::HugeCount ? 0xFFFF : 1);
+  // One entry that is not the orientation (ImageDescription, ASCII), its data far past the end.
+  u16(0x010E), u16(2), u32(kind == BadExif::HugeCount ? 0xFFFFFFFFu : 64), u32(0xFFFFFF00u);
+  u32(kind == BadExif::IfdLoop ? 8u : 0u);  // the link to the next IFD: back to IFD0 for the loop
+  return b;
+}
+
 void WritePpm(const std::string& path, const Bitmap& picture) {
   const std::string header = "P6\n" + std::to_string(picture.Width()) + " " + std::to_string(picture.Height()) + "\n255\n";
   std::vector<std::uint8_t> bytes(header.begin(), header.end());

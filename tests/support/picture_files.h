@@ -57,6 +57,22 @@ struct JpegSegment {
 // stream cannot be followed.
 std::vector<JpegSegment> JpegSegments(const std::vector<std::uint8_t>& bytes);
 
+// ---- Damage done to good files, for the hostile-input tests and the fuzzing seeds ----
+
+// Offsets of the start-of-scan markers (one for a baseline file, one per scan for a progressive one).
+std::vector<std::size_t> ScanOffsets(const std::vector<std::uint8_t>& jpeg);
+// The file with its frame header (any SOFn) claiming another size; the data stays as it was.
+std::vector<std::uint8_t> WithClaimedSize(std::vector<std::uint8_t> jpeg, unsigned width, unsigned height);
+// The file with its frame header claiming another sample precision (12 for a 12-bit file).
+std::vector<std::uint8_t> WithPrecision(std::vector<std::uint8_t> jpeg, int precision);
+// The first `size` bytes of the file.
+std::vector<std::uint8_t> CutAt(const std::vector<std::uint8_t>& bytes, std::size_t size);
+
+// EXIF payloads that a careless reader would follow: IFD0 holds no orientation and links back to
+// itself; IFD0 claims 65535 entries; IFD0 lies past the block's end. Each in either byte order.
+enum class BadExif { IfdLoop, HugeCount, OffsetPastEnd };
+std::vector<std::uint8_t> DamagedExif(BadExif kind, bool littleEndian);
+
 // Writes the picture as a binary PPM (RGB), as cjpeg reads it.
 void WritePpm(const std::string& path, const Bitmap& picture);
 // Reads a binary PPM or PGM, as djpeg writes them, into BGR rows (gray as three equal channels).
