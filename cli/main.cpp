@@ -1,4 +1,5 @@
 // phototrim-batch: runs one batch over a folder tree from the command line.
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -54,7 +55,9 @@ int main(int argc, char** argv) {
                             (options.progress == ProgressDisplay::Auto && !options.quiet && ::isatty(STDERR_FILENO));
   Workspace workspace;
   TerminalHost host(options, workspace, interrupted, stdout, stderr, showProgress);
-  const RunSummary summary = RunBatch(workspace, host);
+  const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+  const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::clamp(cores, 1L, 256L));
+  const RunSummary summary = RunBatch(workspace, host, jobs);
   if (!summary.started) return kExitRefused;
   if (summary.aborted) return kExitStopped;
   return summary.ErrorCount > 0 ? kExitFinishedWithErrors : kExitFinished;

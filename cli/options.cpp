@@ -59,6 +59,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
       out = args[++i];
       return true;
     };
+    // "-j4" is "-j 4".
+    if (!onlyFolders && arg.size() > 2 && arg.rfind("-j", 0) == 0) {
+      value = arg.substr(2);
+      arg = "-j";
+      hasInlineValue = true;
+    }
     if (onlyFolders || arg.empty() || arg[0] != '-' || arg == "-") {
       folders.push_back(arg);
     } else if (arg == "--") {
@@ -102,6 +108,15 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         return false;
       }
       options.quality = *quality;
+    } else if (arg == "-j" || arg == "--jobs") {
+      std::string text;
+      if (!takeValue(text)) return false;
+      const auto jobs = DecimalNumber(text);
+      if (!jobs || *jobs < 1 || *jobs > 256) {
+        error = Format("同時に処理するファイル数「%s」は1から256の整数で指定してください。", text.c_str());
+        return false;
+      }
+      options.jobs = *jobs;
     } else if (arg == "-r" || arg == "--reduce") {
       reduceChosen = true;
     } else if (arg == "--no-reduce") {
@@ -174,6 +189,7 @@ std::string HelpText() {
          "      --quiet            最後の結果だけを表示する\n"
          "      --progress         進行状況を標準エラーに表示する（既定: 端末のとき）\n"
          "      --no-progress      進行状況を表示しない\n"
+         "  -j, --jobs N           N個のファイルを同時に処理する（既定: CPUのコア数）。結果は1個ずつと同じ\n"
          "  -h, --help             この説明を表示する\n"
          "      --version          版を表示する\n"
          "\n"

@@ -24,6 +24,7 @@ struct Options {
   bool stopOnError = false;     // answer はい to the failure questions
   bool quiet = false;
   ProgressDisplay progress = ProgressDisplay::Auto;
+  int jobs = 0;                 // files worked on at once; 0: one per online core
   bool help = false;
   bool version = false;
 };

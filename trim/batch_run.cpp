@@ -1,20 +1,20 @@
 // The batch run: start checks, the per-file steps with their questions, and the end of the run.
 #include "trim/batch_run.h"
 
+#include <algorithm>
+#include <memory>
 #include <new>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/path_text.h"
 #include "trim/collect_jpeg_files.h"
-#include "trim/crop.h"
-#include "trim/event_pump.h"
+#include "trim/file_work.h"
+#include "trim/file_workers.h"
 #include "trim/format.h"
-#include "trim/jpeg_load.h"
 #include "trim/jpeg_save.h"
 #include "trim/messages.h"
-#include "trim/reduce_high_quality.h"
-#include "trim/reduce_plain.h"
 #include "trim/result_codes.h"
 
 namespace phototrim {
@@ -24,9 +24,24 @@ namespace {
 // How one file ended, as far as the loop over the files is concerned.
 enum class FileOutcome { Next, Stop };
 
+// The work host of a one-at-a-time run: the run's host itself, asked at the very moment.
+class DirectWorkHost : public FileWorkHost {
+ public:
+  explicit DirectWorkHost(BatchHost& host) : host_(host) {}
+  bool CropToRatio() override { return host_.CropToRatio(); }
+  bool SkipSmall() override { return host_.SkipSmall(); }
+  bool Reduce() override { return host_.Reduce(); }
+  bool HighQuality() override { return host_.HighQuality(); }
+  void AddMemoLine(const std::string& line) override { host_.AddMemoLine(line); }
+  void PumpEvents() override { host_.PumpEvents(); }
+
+ private:
+  BatchHost& host_;
+};
+
 class Run {
  public:
-  Run(Workspace& workspace, BatchHost& host) : ws_(workspace), host_(host) {}
+  Run(Workspace& workspace, BatchHost& host, int jobs) : ws_(workspace), host_(host), jobs_(jobs) {}
 
   RunSummary Execute();
 
@@ -38,10 +53,13 @@ class Run {
   // A failure put to the user; はい stops the run, いいえ counts one error and goes on.
   FileOutcome AskAboutFailure(QuestionKind kind, const std::string& question, const char* memoLine);
   FileOutcome OutOfMemory(const std::string& path);
+  void StartWorkers();
   void Finish();
 
   Workspace& ws_;
   BatchHost& host_;
+  const int jobs_;
+  std::unique_ptr<FileWorkers> workers_;  // only when files are worked on ahead, on several threads
   TargetSize pair_;
   std::vector<std::string> files_;
   RunSummary counts_;
@@ -86,13 +104,17 @@ RunSummary Run::Execute() {
   host_.ClearMemo();
   host_.SetProgress(0);
   try {
-    for (int i = 0; i < static_cast<int>(files_.size()); ++i)
+    if (jobs_ > 1 && files_.size() > 1) StartWorkers();
+    for (int i = 0; i < static_cast<int>(files_.size()); ++i) {
       if (ProcessFile(i) == FileOutcome::Stop) break;
+      if (workers_) workers_->Release(i);
+    }
   } catch (const std::bad_alloc&) {
     // Memory ran out outside the picture operations (which report it as a value): end the run
     // as stopped, so the host goes back to its idle state.
     OutOfMemory(current_);
   }
+  workers_.reset();  // work on files after a stop is abandoned: nothing of it was written
   Finish();
   counts_.aborted = ws_.AbortRequested;
   return counts_;
@@ -122,7 +144,6 @@ FileOutcome Run::OutOfMemory(const std::string& path) {
 FileOutcome Run::ProcessFile(int index) {
   const std::string& path = files_[static_cast<std::size_t>(index)];
   const int total = static_cast<int>(files_.size());
-  Bitmap& work = ws_.WorkBitmap;
 
   current_ = path;
   host_.FileStarting(index, total);
@@ -133,56 +154,43 @@ FileOutcome Run::ProcessFile(int index) {
     host_.AddMemoLine(text::kMemoAborted);
     return FileOutcome::Stop;
   }
-  if (!FileExists(path)) return AskAboutFailure(QuestionKind::Vanished, Format(text::kAskVanished, path.c_str()), text::kMemoVanished);
 
-  // The previous picture goes before the next one is read.
-  work.SetSize(1, 1);
-  const int loaded = LoadJpeg(path, work, ws_.ScratchBitmap, ws_.ColorProfile);
-  if (loaded == kOutOfMemory) return OutOfMemory(path);
-  if (loaded != kOk) return AskAboutFailure(QuestionKind::Decode, Format(text::kAskDecode, path.c_str()), text::kMemoDecode);
-  host_.PumpEvents();
-
-  if (host_.CropToRatio()) {
-    const int W = work.Width(), H = work.Height();
-    if (host_.SkipSmall() && ((W <= 320 && H <= 240) || (W <= 240 && H <= 320))) {
-      host_.AddMemoLine(text::kMemoSkipped);
+  // The work up to the first question: here, or already done by a worker and told now, in order.
+  Workspace* picture = &ws_;
+  FileWork work;
+  if (workers_) {
+    const FileWorkers::Result& result = workers_->Take(index, [this, index] {
+      host_.PumpEvents();
+      if (ws_.AbortRequested) workers_->AbortFrom(index);
+    });
+    for (const std::string& line : result.memoLines) host_.AddMemoLine(line);
+    work = result.work;
+    picture = result.workspace;
+  } else {
+    DirectWorkHost direct(host_);
+    work = DoFileWork(ws_, path, pair_, direct);
+  }
+  switch (work.end) {
+    case FileWorkEnd::Ready:
+      break;
+    case FileWorkEnd::Skipped:
       ++counts_.SkipCount;
       return FileOutcome::Next;
-    }
-    const PixelSize crop = ComputeCropSize(W, H, pair_);
-    ws_.ErrorText.clear();
-    if (CropCentered(work, ws_.ScratchBitmap, crop.width, crop.height) != kOk) {
-      // The crop writes no reason, so the first line of the question stays empty.
-      return AskAboutFailure(QuestionKind::Crop, Format(text::kAskCrop, ws_.ErrorText.c_str(), path.c_str()), text::kMemoCrop);
-    }
-  }
-
-  if (host_.Reduce()) {
-    const int W = work.Width(), H = work.Height();
-    const PixelSize target = ComputeReductionTarget(W, H, pair_);
-    if (W < target.width || H < target.height) {
-      host_.AddMemoLine(text::kMemoNotReduced);  // never enlarged; saved as it is
-    } else {
-      int reduced = kReduceRefused;
-      if (host_.HighQuality()) {
-        EventPump pump([this] { host_.PumpEvents(); }, ws_.AbortRequested, ws_.PumpSlice);
-        reduced = ReduceHighQuality(work, target.width, target.height, ws_.Planes, ws_.ErrorText, pump);
-        if (reduced == kReduceAborted) {
-          host_.AddMemoLine(text::kMemoAborted);
-          host_.AddMemoLine(ws_.ErrorText);
-          host_.SetStatusText(ws_.ErrorText);
-          return FileOutcome::Stop;
-        }
-        if (reduced == kOutOfMemory) return OutOfMemory(path);
-      }
-      // A refusal of the high-quality reduction falls back to the plain one without a word.
-      if (reduced != kOk && ReducePlain(work, ws_.ScratchBitmap, target.width, target.height) != kOk)
-        return OutOfMemory(path);
-    }
+    case FileWorkEnd::Failed:
+      return AskAboutFailure(work.question, work.questionText, work.memoLine);
+    case FileWorkEnd::ReductionAborted:
+      ws_.AbortRequested = true;
+      host_.AddMemoLine(text::kMemoAborted);
+      host_.AddMemoLine(picture->ErrorText);
+      host_.SetStatusText(picture->ErrorText);
+      return FileOutcome::Stop;
+    case FileWorkEnd::OutOfMemory:
+      return OutOfMemory(path);
   }
 
   const std::string in = host_.InputFolder();
-  if (path.size() < in.size()) return AskAboutFailure(QuestionKind::BadName, Format(text::kAskBadName, path.c_str()), text::kMemoBadName);
+  if (path.size() < in.size())
+    return AskAboutFailure(QuestionKind::BadName, Format(text::kAskBadName, path.c_str()), text::kMemoBadName);
   bool cut = false;
   const std::string outputPath = ComposeOutputPath(path, in, host_.OutputFolder(), cut);
   if (cut) host_.AddMemoLine(text::kMemoNameTooLong);
@@ -194,7 +202,7 @@ FileOutcome Run::ProcessFile(int index) {
 
   const SaveJpegHost saveHost{[this] { return host_.Quality(); },
                               [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); }};
-  const int saved = SaveJpeg(outputPath, work, ws_.ColorProfile, saveHost);
+  const int saved = SaveJpeg(outputPath, picture->WorkBitmap, picture->ColorProfile, saveHost);
   if (saved == kOutOfMemory) return OutOfMemory(outputPath);
   if (saved != kOk) return AskAboutFailure(QuestionKind::Save, Format(text::kAskSave, outputPath.c_str()), text::kMemoSave);
 
@@ -204,6 +212,22 @@ FileOutcome Run::ProcessFile(int index) {
   host_.SetStatusText(
       Format(text::kProgressStatus, percent, index + 1, total, counts_.ErrorCount, counts_.SkipCount));
   return FileOutcome::Next;
+}
+
+void Run::StartWorkers() {
+  // A file that is also the output of another file (an output tree inside the input tree, run
+  // again) must be read only after that output is written, exactly as a one-at-a-time run reads it.
+  const std::string in = host_.InputFolder(), out = host_.OutputFolder();
+  std::unordered_set<std::string> outputs;
+  for (const std::string& path : files_) {
+    bool cut = false;
+    if (path.size() >= in.size()) outputs.insert(ComposeOutputPath(path, in, out, cut));
+  }
+  std::vector<bool> waitForEarlier;
+  for (const std::string& path : files_) waitForEarlier.push_back(outputs.count(path) > 0);
+  const FileWorkSettings settings{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality()};
+  const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
+  workers_ = std::make_unique<FileWorkers>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice);
 }
 
 void Run::Finish() {
@@ -230,6 +254,6 @@ std::string ComposeOutputPath(const std::string& path, const std::string& in, co
   return result;
 }
 
-RunSummary RunBatch(Workspace& workspace, BatchHost& host) { return Run(workspace, host).Execute(); }
+RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs) { return Run(workspace, host, jobs).Execute(); }
 
 }  // namespace phototrim

@@ -17,7 +17,11 @@ struct RunSummary {
   int SkipCount = 0;
 };
 
-RunSummary RunBatch(Workspace& workspace, BatchHost& host);
+// With `jobs` above 1 the work of up to that many files (load, crop, reduction) is done ahead on
+// worker threads, each with a workspace of its own, while this thread asks, saves and shows
+// everything in list order: the outcome, the files and every line are those of a one-at-a-time
+// run. Only for hosts whose answers and settings do not change during the run.
+RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs = 1);
 
 // The output path of the file `path` of a run whose input folder text is `in` and output folder
 // text `out`: `out`, a '/' when it has none at its end, and the tail of `path` after the byte length

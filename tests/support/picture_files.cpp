@@ -296,14 +296,16 @@ std::vector<std::uint8_t> CutAt(const std::vector<std::uint8_t>& bytes, std::siz
 std::vector<std::uint8_t> DamagedExif(BadExif kind, bool littleEndian) {
   std::vector<std::uint8_t> b = {'E', 'x', 'i', 'f', 0, 0};
   const auto u16 = [&](unsigned v) {
-    if (littleEndian) b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
-    else b.insert(b.end(), {std::uint8_t(v >> 8), std::uint8_t(v)});
+    const std::uint8_t low = std::uint8_t(v), high = std::uint8_t(v >> 8);
+    b.push_back(littleEndian ? low : high);
+    b.push_back(littleEndian ? high : low);
   };
   const auto u32 = [&](std::uint32_t v) {
     if (littleEndian) u16(v & 0xFFFF), u16(v >> 16);
     else u16(v >> 16), u16(v & 0xFFFF);
   };
-  b.insert(b.end(), {std::uint8_t(littleEndian ? 'I' : 'M'), std::uint8_t(littleEndian ? 'I' : 'M')});
+  b.push_back(littleEndian ? 'I' : 'M');
+  b.push_back(littleEndian ? 'I' : 'M');
   u16(42);
   u32(kind == BadExif::OffsetPastEnd ? 0x7FFFFFF0u : 8u);  // IFD0 right after the TIFF header
   u16(kind == BadExif::HugeCount ? 0xFFFF : 1);

@@ -347,3 +347,55 @@ TEST_F(BatchRunTest, TooLongOutputPathIsLoggedAndCut) {
 
 }  // namespace
 }  // namespace phototrim
+
+namespace phototrim {
+namespace {
+
+// Workers ahead of the run: the host sees the very same calls as in a one-at-a-time run.
+TEST(BatchRunWithJobs, HostSeesTheSameLinesQuestionsAndTexts) {
+  TestFolder folder;
+  WriteJpeg(folder / "in/1.jpg", 1280, 960);
+  WriteText(folder / "in/2.jpg", "broken");
+  WriteJpeg(folder / "in/3/4.jpg", 200, 150);
+  WriteJpeg(folder / "in/3/5.jpg", 960, 1280);
+  WriteJpeg(folder / "in/6.jpg", 500, 300);
+  std::vector<std::vector<std::string>> memos, statuses, questions;
+  for (int jobs : {1, 3}) {
+    Workspace workspace;
+    ScriptedHost host;
+    host.input = folder / "in/";
+    host.output = folder / Format("out%d/", jobs);
+    host.reduce = true;
+    host.size.row = kVga;
+    RunBatch(workspace, host, jobs);
+    memos.push_back(host.memo);
+    statuses.push_back(host.statusTexts);
+    questions.push_back(host.questions);
+  }
+  EXPECT_EQ(memos[0], memos[1]);
+  EXPECT_EQ(statuses[0], statuses[1]);
+  EXPECT_EQ(questions[0], questions[1]);
+  EXPECT_EQ(statuses[0].back(), Format(text::kFinishedStatus, 3, 1, 1));
+}
+
+TEST(BatchRunWithJobs, AbortLeavesNothingOfTheFilesAhead) {
+  TestFolder folder;
+  for (int i = 0; i < 8; ++i) WriteJpeg(folder / Format("in/%d.jpg", i), 800, 600);
+  Workspace workspace;
+  ScriptedHost host;
+  host.input = folder / "in/";
+  host.output = folder / "out/";
+  host.onPump = [&](int pump) {
+    if (pump == 3) workspace.AbortRequested = true;  // while the second file is waited for
+  };
+  const RunSummary summary = RunBatch(workspace, host, 4);
+  EXPECT_TRUE(summary.aborted);
+  // Whatever was saved is a prefix of the list, and nothing else is there.
+  const auto files = testing::ListFilesBelow(folder / "out");
+  for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(files[i], Format("%zu.jpg", i));
+  EXPECT_EQ(static_cast<int>(files.size()), summary.SavedCount);
+  EXPECT_LE(files.size(), 2u);
+}
+
+}  // namespace
+}  // namespace phototrim
