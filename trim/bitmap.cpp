@@ -73,6 +73,14 @@ bool Bitmap::SetSize(int width, int height) {
   return true;
 }
 
+bool Bitmap::AdoptPackedRows(int width, int height) {
+  std::size_t bytes = 0;
+  if (!BytesFor(width, height, bytes) || bytes > Stride() * static_cast<std::size_t>(height_)) return false;
+  width_ = width;
+  height_ = height;
+  return true;
+}
+
 void Bitmap::Release() {
   pixels_.reset();
   capacity_ = 0;

@@ -39,26 +39,22 @@ int CropCentered(Bitmap& work, Bitmap& /*scratch*/, int cw, int ch) {
   if (cw < 1 || ch < 1) return kCropRefused;  // an empty picture cannot be saved
   if (cw == W && ch == H) return kOk;
 
-  // In place, without a second picture: first every kept row moves to the start of its own row
-  // (the rectangle's row y goes to row y, still at the old row length), then SetSize packs the rows
-  // to the new length. Each destination lies at or before its source and rows go from the top, so
-  // no row is overwritten before it has moved.
+  // In place, without a second picture: row y of the rectangle moves straight to its packed place,
+  // y * cw * 3 from the start. Each destination lies at or before its source (cw <= W, and the
+  // rectangle starts at or after the start), and rows go from the top, so no row is overwritten
+  // before it has moved.
   std::uint8_t* base = work.Row(0);
   const std::size_t stride = work.Stride();
   const std::size_t keptBytes = static_cast<std::size_t>(cw) * 3;
-  const std::size_t shift = static_cast<std::size_t>(y0) * stride + static_cast<std::size_t>(x0) * 3;
-  if (shift != 0) {
-    if (cw == W) {
-      std::memmove(base, base + shift, static_cast<std::size_t>(ch) * stride);  // whole rows: one block
-    } else {
-      for (int y = 0; y < ch; ++y) {
-        std::uint8_t* row = base + static_cast<std::size_t>(y) * stride;
-        std::memmove(row, row + shift, keptBytes);
-      }
-    }
+  const std::size_t first = static_cast<std::size_t>(y0) * stride + static_cast<std::size_t>(x0) * 3;
+  if (cw == W) {
+    if (first != 0) std::memmove(base, base + first, static_cast<std::size_t>(ch) * stride);  // one block
+  } else {
+    for (int y = 0; y < ch; ++y)
+      std::memmove(base + static_cast<std::size_t>(y) * keptBytes, base + first + static_cast<std::size_t>(y) * stride,
+                   keptBytes);
   }
-  // Shrinking never needs memory, so this cannot fail.
-  if (!work.SetSize(cw, ch)) return kOutOfMemory;
+  if (!work.AdoptPackedRows(cw, ch)) return kOutOfMemory;  // cannot happen: the crop is not larger
   return kOk;
 }
 
