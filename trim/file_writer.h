@@ -11,9 +11,11 @@ namespace phototrim {
 // False on any error (a full disk, a lost connection), with errno telling which.
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t size);
 
-// A temporary file ".phototrim-XXXXXX.tmp" in the target's folder. Commit() renames it over the
-// target once everything is written; until then, and after any failure, the target is untouched
-// and the temporary file is removed (at the latest when this object goes away).
+// A temporary file ".phototrim-<pid>-XXXXXX.tmp" in the target's folder. Commit() renames it over
+// the target once everything is written; until then, and after any failure, the target is untouched
+// and the temporary file is removed (at the latest when this object goes away). A process that is
+// killed leaves its temporary file behind; the process id in the name lets a later one tell such a
+// leftover from the file of a save still going on (see RemoveLeftoverTemporaryFiles).
 class ReplacingFile {
  public:
   ReplacingFile() = default;
@@ -21,14 +23,15 @@ class ReplacingFile {
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-  // Creates the temporary file in `folder` (with the umask's permissions, as any new file).
+  // Creates the temporary file in `folder` (with the umask's permissions, as any new file), after
+  // removing the leftovers of dead processes there (once a minute per folder at most).
   bool Open(const std::string& folder);
   int Fd() const { return fd_; }
   const std::string& TemporaryPath() const { return temporaryPath_; }
 
-  // Flushes the data to disk when a file already stands at `target` (so that a crash cannot
-  // leave an empty file in place of the old picture), closes, and renames. False on failure,
-  // with the temporary file gone.
+  // When a file already stands at `target`: gives the new file its permissions (and, where we may,
+  // its owner), and flushes the data to disk (so that a crash cannot leave an empty file in place
+  // of the old picture). Then closes and renames. False on failure, with the temporary file gone.
   bool Commit(const std::string& target);
 
   // Closes and removes the temporary file, if any.
@@ -38,5 +41,9 @@ class ReplacingFile {
   int fd_ = -1;
   std::string temporaryPath_;
 };
+
+// Removes from `folder` the temporary files of ours whose process no longer runs; the files of
+// running processes, this one included, are left alone. Returns how many were removed.
+int RemoveLeftoverTemporaryFiles(const std::string& folder);
 
 }  // namespace phototrim
