@@ -10,6 +10,7 @@
 #include <QStatusBar>
 
 #include "app/Unit1.h"
+#include "folders/folder_field.h"
 
 namespace phototrim::app {
 
@@ -18,8 +19,9 @@ std::string Bytes(const QString& text) { return text.toUtf8().toStdString(); }
 QString Text(const std::string& bytes) { return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())); }
 }  // namespace
 
-std::string WindowHost::InputFolder() { return Bytes(form_.Edit1->text()); }
-std::string WindowHost::OutputFolder() { return Bytes(form_.Edit2->text()); }
+// The folder fields keep the chosen path's exact bytes beside the text they show.
+std::string WindowHost::InputFolder() { return folders::FolderFieldPath(*form_.Edit1); }
+std::string WindowHost::OutputFolder() { return folders::FolderFieldPath(*form_.Edit2); }
 bool WindowHost::CropToRatio() { return form_.CheckBox1->isChecked(); }
 bool WindowHost::Reduce() { return form_.CheckBox2->isChecked(); }
 // Read whatever its enabled state: disabling it changes what the user can do, not what a run does.
