@@ -98,6 +98,8 @@ class TForm1 : public QWidget {
   void BitBtn1Click();
   void BitBtn4Click();
   void WMDropFiles(const QList<QUrl>& urls);
+  // The folder statistics of a path: its JPEG files listed in Memo1, the counters of the workspace set.
+  void ScanFolder(const std::string& path);
 
   // Derives the enabled and visible state of every control that changes from the window's state:
   // the reduction switch, the kind of the chosen size, whether a run is going on, and whether an

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -68,7 +69,8 @@ std::optional<QString> QtDialogs::GetText(const QString& title, const QString& l
 }
 
 QString QtDialogs::GetFolder(const QString& title) {
-  return QFileDialog::getExistingDirectory(parent_, title, QString(), QFileDialog::ShowDirsOnly);
+  // From the home folder each time, as a desktop's picker starts from the top of the user's files.
+  return QFileDialog::getExistingDirectory(parent_, title, QDir::homePath(), QFileDialog::ShowDirsOnly);
 }
 
 }  // namespace phototrim::app
