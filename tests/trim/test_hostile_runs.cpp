@@ -126,6 +126,11 @@ std::vector<Row> Rows() {
     Bytes cut = testing::CutAt(arithmetic, (testing::ScanOffsets(arithmetic)[0] + arithmetic.size()) / 2);
     cut.insert(cut.end(), {0xFF, 0xD9});
     rows.push_back({"ArithmeticDataEndingEarlyAtAMarker", Writes(cut), SavedAs(kW, kH)});
+    // The same few kilobytes claiming 16000 x 16000, within the pixel limit: read on as zeros it
+    // would take 0.75 GB; refused from the header for claiming far more pixels than any photo
+    // codes in so few bytes.
+    rows.push_back({"ArithmeticClaiming16000x16000", Writes(testing::WithClaimedSize(cut, 16000, 16000)),
+                    AskedOnce(QuestionKind::Decode)});
   }
   o.progressive = true;
   rows.push_back({"ArithmeticProgressive", Writes(Encoded(kW, kH, o)), SavedAs(kW, kH)});
