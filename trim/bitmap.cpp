@@ -25,7 +25,10 @@ bool Bitmap::Reserve(std::size_t bytes, bool keepContent) {
   if (bytes <= capacity_) return true;
   std::unique_ptr<std::uint8_t[]> grown(new (std::nothrow) std::uint8_t[bytes]);
   if (!grown) return false;
-  if (keepContent && pixels_) std::memcpy(grown.get(), pixels_.get(), Stride() * static_cast<std::size_t>(height_));
+  if (keepContent && pixels_) {
+    Pack();
+    std::memcpy(grown.get(), pixels_.get(), Stride() * static_cast<std::size_t>(height_));
+  }
   pixels_ = std::move(grown);
   capacity_ = bytes;
   return true;
@@ -39,10 +42,32 @@ bool Bitmap::Reset(int width, int height) {
     pixels_.reset();
     capacity_ = 0;
     width_ = height_ = 0;
+    offset_ = stride_ = 0;
     if (!Reserve(bytes, false)) return false;
   }
   width_ = width;
   height_ = height;
+  offset_ = 0;
+  stride_ = static_cast<std::size_t>(width) * 3;
+  return true;
+}
+
+void Bitmap::Pack() {
+  if (Packed()) return;
+  const std::size_t rowBytes = static_cast<std::size_t>(width_) * 3;
+  // Each row moves to an earlier place (the offset is not negative and the pitch not smaller than
+  // a packed row), so going from the top never overwrites a row that has not moved yet.
+  for (int y = 0; y < height_; ++y)
+    std::memmove(pixels_.get() + static_cast<std::size_t>(y) * rowBytes, Row(y), rowBytes);
+  offset_ = 0;
+  stride_ = rowBytes;
+}
+
+bool Bitmap::CutOut(int x, int y, int w, int h) {
+  if (x < 0 || y < 0 || w < 1 || h < 1 || w > width_ - x || h > height_ - y) return false;
+  offset_ += static_cast<std::size_t>(y) * stride_ + static_cast<std::size_t>(x) * 3;
+  width_ = w;
+  height_ = h;
   return true;
 }
 
@@ -50,6 +75,7 @@ bool Bitmap::SetSize(int width, int height) {
   std::size_t bytes = 0;
   if (!BytesFor(width, height, bytes)) return false;
   if (!Reserve(bytes, true)) return false;
+  Pack();
   const std::size_t oldStride = Stride();
   const std::size_t newStride = static_cast<std::size_t>(width) * 3;
   const int keptRows = std::min(height, height_);
@@ -70,14 +96,17 @@ bool Bitmap::SetSize(int width, int height) {
     std::memset(base + keptRows * newStride, 0, (height - keptRows) * newStride);
   width_ = width;
   height_ = height;
+  stride_ = newStride;
   return true;
 }
 
 bool Bitmap::AdoptPackedRows(int width, int height) {
   std::size_t bytes = 0;
-  if (!BytesFor(width, height, bytes) || bytes > Stride() * static_cast<std::size_t>(height_)) return false;
+  if (!BytesFor(width, height, bytes) || bytes > capacity_) return false;
   width_ = width;
   height_ = height;
+  offset_ = 0;
+  stride_ = static_cast<std::size_t>(width) * 3;
   return true;
 }
 
@@ -85,6 +114,7 @@ void Bitmap::Release() {
   pixels_.reset();
   capacity_ = 0;
   width_ = height_ = 0;
+  offset_ = stride_ = 0;
   Reset(1, 1);
 }
 
@@ -92,6 +122,8 @@ void Bitmap::Swap(Bitmap& other) noexcept {
   std::swap(width_, other.width_);
   std::swap(height_, other.height_);
   std::swap(capacity_, other.capacity_);
+  std::swap(offset_, other.offset_);
+  std::swap(stride_, other.stride_);
   std::swap(pixels_, other.pixels_);
 }
 

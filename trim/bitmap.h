@@ -17,11 +17,17 @@ class Bitmap {
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  // Bytes from the start of one row to the next: exactly 3 bytes a pixel, no padding.
-  std::size_t Stride() const { return static_cast<std::size_t>(width_) * 3; }
+  // Bytes from the start of one row to the next: 3 bytes a pixel, and more only while the picture
+  // is a rectangle cut out of a larger one (CutOut); every other change packs the rows again.
+  std::size_t Stride() const { return stride_; }
+  bool Packed() const { return offset_ == 0 && stride_ == static_cast<std::size_t>(width_) * 3; }
 
-  std::uint8_t* Row(int y) { return pixels_.get() + static_cast<std::size_t>(y) * Stride(); }
-  const std::uint8_t* Row(int y) const { return pixels_.get() + static_cast<std::size_t>(y) * Stride(); }
+  std::uint8_t* Row(int y) { return pixels_.get() + offset_ + static_cast<std::size_t>(y) * stride_; }
+  const std::uint8_t* Row(int y) const { return pixels_.get() + offset_ + static_cast<std::size_t>(y) * stride_; }
+
+  // Narrows the picture to the w x h rectangle at (x, y) without moving a pixel: the rows keep
+  // their old pitch until the next change of size. False, nothing changed, when it does not fit.
+  bool CutOut(int x, int y, int w, int h);
 
   // Changes the size and keeps the top-left content; pixels that are new are black.
   // False (and nothing changed) when the memory cannot be had or a side is below 1.
@@ -46,9 +52,13 @@ class Bitmap {
 
  private:
   bool Reserve(std::size_t bytes, bool keepContent);
+  // Moves the rows of a cut-out rectangle to the start of the memory, at 3 bytes a pixel.
+  void Pack();
 
   int width_ = 0;
   int height_ = 0;
+  std::size_t offset_ = 0;  // from the start of the memory to pixel (0, 0)
+  std::size_t stride_ = 0;
   std::size_t capacity_ = 0;
   std::unique_ptr<std::uint8_t[]> pixels_;
 };

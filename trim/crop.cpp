@@ -2,7 +2,6 @@
 #include "trim/crop.h"
 
 #include <cstdint>
-#include <cstring>
 
 #include "trim/result_codes.h"
 
@@ -39,22 +38,9 @@ int CropCentered(Bitmap& work, Bitmap& /*scratch*/, int cw, int ch) {
   if (cw < 1 || ch < 1) return kCropRefused;  // an empty picture cannot be saved
   if (cw == W && ch == H) return kOk;
 
-  // In place, without a second picture: row y of the rectangle moves straight to its packed place,
-  // y * cw * 3 from the start. Each destination lies at or before its source (cw <= W, and the
-  // rectangle starts at or after the start), and rows go from the top, so no row is overwritten
-  // before it has moved.
-  std::uint8_t* base = work.Row(0);
-  const std::size_t stride = work.Stride();
-  const std::size_t keptBytes = static_cast<std::size_t>(cw) * 3;
-  const std::size_t first = static_cast<std::size_t>(y0) * stride + static_cast<std::size_t>(x0) * 3;
-  if (cw == W) {
-    if (first != 0) std::memmove(base, base + first, static_cast<std::size_t>(ch) * stride);  // one block
-  } else {
-    for (int y = 0; y < ch; ++y)
-      std::memmove(base + static_cast<std::size_t>(y) * keptBytes, base + first + static_cast<std::size_t>(y) * stride,
-                   keptBytes);
-  }
-  if (!work.AdoptPackedRows(cw, ch)) return kOutOfMemory;  // cannot happen: the crop is not larger
+  // Nothing is copied: the picture becomes a window on the kept rectangle, and the reduction or
+  // the encoder read its rows where they are. The next change of size packs them if needed.
+  if (!work.CutOut(x0, y0, cw, ch)) return kCropRefused;  // cannot happen after the checks above
   return kOk;
 }
 

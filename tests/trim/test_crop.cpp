@@ -79,7 +79,12 @@ TEST(CropCenteredTest, CutsExactlyTheCentredRectangle) {
     ASSERT_EQ(work.Width(), c.cw);
     ASSERT_EQ(work.Height(), c.ch);
     const auto want = Rectangle(original, c.x0, c.y0, c.cw, c.ch);
-    ASSERT_EQ(std::memcmp(work.Row(0), want.data(), want.size()), 0);
+    const std::size_t rowBytes = static_cast<std::size_t>(c.cw) * 3;
+    for (int y = 0; y < c.ch; ++y) ASSERT_EQ(std::memcmp(work.Row(y), want.data() + y * rowBytes, rowBytes), 0) << y;
+    // The next change of size packs the rectangle and keeps it.
+    ASSERT_TRUE(work.SetSize(c.cw, c.ch + 1));
+    EXPECT_TRUE(work.Packed());
+    EXPECT_EQ(std::memcmp(work.Row(0), want.data(), want.size()), 0);
   }
 }
 
