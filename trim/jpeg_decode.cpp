@@ -39,14 +39,35 @@ constexpr std::uint64_t kMaxArithmeticPixelsPerByte = 1024;
 
 // A progress monitor that stops a file with too many scans: each scan of a progressive file
 // costs a pass over every block, so a few kilobytes of tiny scans could keep us busy for minutes.
+// It also notes which components the scans have carried so far.
 struct ScanLimit {
   jpeg_progress_mgr manager;  // first, so that cinfo->progress converts back
   int maxScans;
+  bool coded[MAX_COMPONENTS];
 };
 
-void CheckScanCount(j_common_ptr cinfo) {
-  const auto* limit = reinterpret_cast<const ScanLimit*>(cinfo->progress);
-  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > limit->maxScans) JumpToJpegFailure(cinfo);
+void CheckScanCount(j_common_ptr common) {
+  auto* limit = reinterpret_cast<ScanLimit*>(common->progress);
+  const auto cinfo = reinterpret_cast<j_decompress_ptr>(common);
+  if (cinfo->input_scan_number > limit->maxScans) JumpToJpegFailure(common);
+  for (int i = 0; i < cinfo->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i) {
+    const jpeg_component_info* component = cinfo->cur_comp_info[i];
+    if (component != nullptr && component->component_index >= 0 && component->component_index < MAX_COMPONENTS)
+      limit->coded[component->component_index] = true;
+  }
+}
+
+// Whether every component got its data, once a file of several scans has been read whole. libjpeg
+// decodes a component that no scan carried (or, progressive, whose DC never came) from zeros
+// without a word: a file cut between two scans and given an end marker, or one that codes only
+// its smallest component, a few bits for every thousand pixels, and claims a huge size.
+bool EveryComponentCoded(j_decompress_ptr cinfo, const ScanLimit& scans) {
+  for (int c = 0; c < cinfo->num_components && c < MAX_COMPONENTS; ++c) {
+    // coef_bits is -1 until a scan brings a coefficient's first bits.
+    const bool coded = cinfo->progressive_mode ? cinfo->coef_bits[c][0] >= 0 : scans.coded[c];
+    if (!coded) return false;
+  }
+  return true;
 }
 
 // Everything the libjpeg work touches lives here, not in the frame that calls setjmp.
@@ -130,7 +151,12 @@ int RunDecode(DecodeJob* job) {
     cmykRows = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                            static_cast<JDIMENSION>(width) * 4, kRowsPerCall);
 
+  // A file of several scans is read whole here, before the first row comes out.
   jpeg_start_decompress(cinfo);
+  if (jpeg_has_multiple_scans(cinfo) && !EveryComponentCoded(cinfo, job->scans)) {
+    jpeg_destroy_decompress(cinfo);
+    return kLoadFailed;
+  }
   while (cinfo->output_scanline < cinfo->output_height) {
     const int first = static_cast<int>(cinfo->output_scanline);
     const int wanted = std::min(kRowsPerCall, height - first);

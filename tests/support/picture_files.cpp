@@ -96,6 +96,21 @@ std::vector<jpeg_scan_info> ScanPerCoefficientAndBit(int components) {
   return scans;
 }
 
+// A progressive script with no interleaved scan: each component's DC, then its AC, in turn.
+std::vector<jpeg_scan_info> ScansComponentByComponent(int components) {
+  std::vector<jpeg_scan_info> scans;
+  for (int c = 0; c < components; ++c) {
+    for (const auto& [ss, se] : {std::pair{0, 0}, std::pair{1, 63}}) {
+      jpeg_scan_info scan{};
+      scan.comps_in_scan = 1;
+      scan.component_index[0] = c;
+      scan.Ss = ss, scan.Se = se;
+      scans.push_back(scan);
+    }
+  }
+  return scans;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> ExifWithOrientation(int orientation, bool littleEndian) {
@@ -135,8 +150,10 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, const JpegOptions& o
   if (options.sampleH > 0) cinfo.comp_info[0].h_samp_factor = options.sampleH;
   if (options.sampleV > 0) cinfo.comp_info[0].v_samp_factor = options.sampleV;
   if (options.progressive) jpeg_simple_progression(&cinfo);
-  const auto scans = options.manyScans ? ScanPerCoefficientAndBit(components) : std::vector<jpeg_scan_info>{};
-  if (options.manyScans) {  // libjpeg keeps the pointer until the end of the compression
+  const auto scans = options.manyScans              ? ScanPerCoefficientAndBit(components)
+                     : options.componentByComponent ? ScansComponentByComponent(components)
+                                                    : std::vector<jpeg_scan_info>{};
+  if (!scans.empty()) {  // libjpeg keeps the pointer until the end of the compression
     cinfo.scan_info = scans.data();
     cinfo.num_scans = static_cast<int>(scans.size());
   }

@@ -29,6 +29,7 @@ struct JpegOptions {
   bool manyScans = false;                // progressive, one scan per coefficient and bit: 704 a component
   bool exifLittleEndian = false;         // the orientation block in Intel byte order
   std::vector<std::uint8_t> exif;        // an APP1 payload written as it is, instead of the orientation block
+  bool componentByComponent = false;     // progressive, one component after the other: its DC, then its AC
 };
 
 // The APP1 payload of a minimal EXIF block holding only the orientation tag.

@@ -112,6 +112,16 @@ std::vector<Row> Rows() {
   JpegOptions manyScans;
   manyScans.manyScans = true;  // 704 scans a component: 2112
   rows.push_back({"ProgressiveWithThousandsOfScans", Writes(Encoded(48, 32, manyScans)), AskedOnce(QuestionKind::Decode)});
+  {
+    // A progressive file whose colour scans are missing, ended properly after the luminance: no
+    // data runs out, so only the missing components tell that it is not whole.
+    JpegOptions inTurn;
+    inTurn.componentByComponent = true;
+    const Bytes whole = Encoded(kW, kH, inTurn);
+    Bytes lumaOnly = testing::CutAt(whole, testing::ScanOffsets(whole).at(2));
+    lumaOnly.insert(lumaOnly.end(), {0xFF, 0xD9});
+    rows.push_back({"ProgressiveWithComponentsNeverCoded", Writes(lumaOnly), AskedOnce(QuestionKind::Decode)});
+  }
   rows.push_back({"TwelveBit", Writes(testing::WithPrecision(baseline, 12)), AskedOnce(QuestionKind::Decode)});
 
   // ---- Unusual but valid coding: decoded and saved ----
