@@ -74,6 +74,18 @@ bool Bitmap::CutOut(int x, int y, int w, int h) {
 bool Bitmap::SetSize(int width, int height) {
   std::size_t bytes = 0;
   if (!BytesFor(width, height, bytes)) return false;
+  if (!Packed() && width <= width_ && height <= height_) {
+    // A cut-out rectangle shrinking further (a reduction done in place): move only what is kept,
+    // each row to an earlier place, from the top.
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    for (int y = 0; y < height; ++y)
+      std::memmove(pixels_.get() + static_cast<std::size_t>(y) * rowBytes, Row(y), rowBytes);
+    width_ = width;
+    height_ = height;
+    offset_ = 0;
+    stride_ = rowBytes;
+    return true;
+  }
   if (!Reserve(bytes, true)) return false;
   Pack();
   const std::size_t oldStride = Stride();

@@ -64,3 +64,30 @@ TEST(Bitmap, AdoptPackedRowsTakesASmallerSizeWithoutMovingAnything) {
 
 }  // namespace
 }  // namespace phototrim
+
+namespace phototrim {
+namespace {
+
+TEST(Bitmap, CutOutKeepsPixelsWhereTheyAreUntilTheNextSizeChange) {
+  for (const auto& [w, h] : std::vector<std::pair<int, int>>{{2, 2}, {3, 1}, {4, 3}}) {
+    Bitmap b;
+    ASSERT_TRUE(b.Reset(6, 5));
+    Number(b);
+    const std::uint8_t* corner = b.Row(1) + 3 * 1;
+    ASSERT_TRUE(b.CutOut(1, 1, 4, 3));
+    EXPECT_EQ(b.Row(0), corner) << "nothing moved";
+    EXPECT_FALSE(b.Packed());
+    ASSERT_TRUE(b.SetSize(w, h));  // shrinking (or keeping) the rectangle packs what is kept
+    EXPECT_TRUE(b.Packed());
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w * 3; ++x)
+        EXPECT_EQ(b.Row(y)[x], static_cast<std::uint8_t>((y + 1) * 31 + 3 + x)) << x << "," << y;
+  }
+  Bitmap b;
+  ASSERT_TRUE(b.Reset(6, 5));
+  EXPECT_FALSE(b.CutOut(3, 0, 4, 5)) << "past the right edge";
+  EXPECT_FALSE(b.CutOut(0, 0, 0, 5));
+}
+
+}  // namespace
+}  // namespace phototrim
