@@ -156,16 +156,15 @@ FileOutcome Run::ProcessFile(int index) {
   }
 
   // The work up to the first question: here, or already done by a worker and told now, in order.
-  Workspace* picture = &ws_;
+  const FileWorkers::Result* ahead = nullptr;
   FileWork work;
   if (workers_) {
-    const FileWorkers::Result& result = workers_->Take(index, [this, index] {
+    ahead = &workers_->Take(index, [this, index] {
       host_.PumpEvents();
       if (ws_.AbortRequested) workers_->AbortFrom(index);
     });
-    for (const std::string& line : result.memoLines) host_.AddMemoLine(line);
-    work = result.work;
-    picture = result.workspace;
+    for (const std::string& line : ahead->memoLines) host_.AddMemoLine(line);
+    work = ahead->work;
   } else {
     DirectWorkHost direct(host_);
     work = DoFileWork(ws_, path, pair_, direct);
@@ -181,8 +180,8 @@ FileOutcome Run::ProcessFile(int index) {
     case FileWorkEnd::ReductionAborted:
       ws_.AbortRequested = true;
       host_.AddMemoLine(text::kMemoAborted);
-      host_.AddMemoLine(picture->ErrorText);
-      host_.SetStatusText(picture->ErrorText);
+      host_.AddMemoLine(ahead ? ahead->errorText : ws_.ErrorText);
+      host_.SetStatusText(ahead ? ahead->errorText : ws_.ErrorText);
       return FileOutcome::Stop;
     case FileWorkEnd::OutOfMemory:
       return OutOfMemory(path);
@@ -202,7 +201,8 @@ FileOutcome Run::ProcessFile(int index) {
 
   const SaveJpegHost saveHost{[this] { return host_.Quality(); },
                               [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); }};
-  const int saved = SaveJpeg(outputPath, picture->WorkBitmap, picture->ColorProfile, saveHost);
+  const int saved = ahead ? SaveEncodedJpeg(outputPath, ahead->encoded, saveHost)
+                          : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
   if (saved == kOutOfMemory) return OutOfMemory(outputPath);
   if (saved != kOk) return AskAboutFailure(QuestionKind::Save, Format(text::kAskSave, outputPath.c_str()), text::kMemoSave);
 
@@ -225,7 +225,8 @@ void Run::StartWorkers() {
   }
   std::vector<bool> waitForEarlier;
   for (const std::string& path : files_) waitForEarlier.push_back(outputs.count(path) > 0);
-  const FileWorkSettings settings{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality()};
+  const FileWorkSettings settings{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
+                                  host_.Quality()};
   const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
   workers_ = std::make_unique<FileWorkers>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice);
 }

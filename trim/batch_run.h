@@ -17,7 +17,7 @@ struct RunSummary {
   int SkipCount = 0;
 };
 
-// With `jobs` above 1 the work of up to that many files (load, crop, reduction) is done ahead on
+// With `jobs` above 1 the work of up to that many files (load, crop, reduction, encode) is done ahead on
 // worker threads, each with a workspace of its own, while this thread asks, saves and shows
 // everything in list order: the outcome, the files and every line are those of a one-at-a-time
 // run. Only for hosts whose answers and settings do not change during the run.

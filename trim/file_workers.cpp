@@ -1,5 +1,5 @@
-// Worker threads for a run: each takes the next file, does its work, and waits until the run has
-// saved the picture before it takes another, so that no more than one picture per worker is held.
+// Worker threads for a run: each takes the next file, does its work, encodes the picture and goes
+// on with the next file while the run saves the earlier ones in list order.
 #include "trim/file_workers.h"
 
 #include <chrono>
@@ -41,7 +41,7 @@ constexpr std::chrono::milliseconds kWaitSlice{5};
 
 FileWorkers::FileWorkers(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
                          const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice)
-    : files_(files), waitForEarlier_(std::move(waitForEarlier)), pair_(pair), settings_(settings),
+    : jobs_(jobs), files_(files), waitForEarlier_(std::move(waitForEarlier)), pair_(pair), settings_(settings),
       results_(files.size()), abortFrom_(INT_MAX) {
   for (int i = 0; i < jobs; ++i) {
     workspaces_.push_back(std::make_unique<Workspace>());
@@ -61,7 +61,9 @@ void FileWorkers::Work(Workspace& workspace) {
   for (;;) {
     const auto mayNotStart = [&] { return nextFile_ >= count || nextFile_ > abortFrom_; };
     changed_.wait(lock, [&] {
-      return mayNotStart() || !waitForEarlier_[static_cast<std::size_t>(nextFile_)] || released_ == nextFile_;
+      if (mayNotStart()) return true;
+      if (nextFile_ >= released_ + 2 * jobs_) return false;  // far enough ahead
+      return !waitForEarlier_[static_cast<std::size_t>(nextFile_)] || released_ == nextFile_;
     });
     if (mayNotStart()) return;
     const int index = nextFile_++;
@@ -69,13 +71,16 @@ void FileWorkers::Work(Workspace& workspace) {
 
     workspace.AbortRequested = false;
     RecordingWorkHost host(settings_, abortFrom_, index, workspace);
-    FileWork work = DoFileWork(workspace, files_[static_cast<std::size_t>(index)], pair_, host);
+    Result result{DoFileWork(workspace, files_[static_cast<std::size_t>(index)], pair_, host), {}, {}, {}};
+    result.memoLines = std::move(host.lines);
+    result.errorText = workspace.ErrorText;
+    // A failed encode leaves `encoded` empty: the save then fails as a failed encode does.
+    if (result.work.end == FileWorkEnd::Ready)
+      result.encoded.Encode(workspace.WorkBitmap, workspace.ColorProfile, settings_.quality);
 
     lock.lock();
-    results_[static_cast<std::size_t>(index)] = Result{std::move(work), std::move(host.lines), &workspace};
+    results_[static_cast<std::size_t>(index)] = std::move(result);
     changed_.notify_all();
-    // The picture stays in this workspace until the run has saved it.
-    changed_.wait(lock, [&] { return abortFrom_ < 0 || released_ > index; });
   }
 }
 

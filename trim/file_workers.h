@@ -1,4 +1,5 @@
-// Works on the files of a run ahead of it on several threads, in list order, one picture per worker.
+// Works on the files of a run ahead of it on several threads, in list order: each worker loads,
+// crops, reduces and encodes one file at a time, so no more than one picture per worker is held.
 #pragma once
 
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "trim/file_work.h"
+#include "trim/jpeg_save.h"
 
 namespace phototrim {
 
@@ -23,6 +25,7 @@ struct FileWorkSettings {
   bool skipSmall = true;
   bool reduce = false;
   bool highQuality = true;
+  int quality = 90;  // the encoding is done ahead, by the worker
 };
 
 class FileWorkers {
@@ -30,12 +33,14 @@ class FileWorkers {
   struct Result {
     FileWork work;
     std::vector<std::string> memoLines;  // the lines the work added, to be shown in list order
-    Workspace* workspace = nullptr;      // holds the picture until Release
+    std::string errorText;               // the workspace's ErrorText when the work ended
+    EncodedJpeg encoded;                 // the picture, encoded, when the work ended Ready
   };
 
   // Starts `jobs` workers over `files`. A file whose `waitForEarlier` entry is set is started only
   // once every earlier file is released (it is the output of an earlier file, to be read after it
-  // has been written). Each worker has its own workspace, kept for the whole run.
+  // has been written). Each worker has its own workspace, kept for the whole run. Workers run at
+  // most 2 x `jobs` files ahead of the run, which bounds the encoded pictures waiting to be saved.
   FileWorkers(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
               const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice);
   ~FileWorkers();
@@ -54,6 +59,7 @@ class FileWorkers {
  private:
   void Work(Workspace& workspace);
 
+  const int jobs_;
   const std::vector<std::string>& files_;
   const std::vector<bool> waitForEarlier_;
   const TargetSize pair_;

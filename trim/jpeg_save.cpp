@@ -2,7 +2,9 @@
 #include "trim/jpeg_save.h"
 
 #include <cerrno>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <vector>
 #include <unistd.h>
 
 #include "platform/file_system.h"
@@ -36,10 +38,29 @@ bool WriteJpegFile(const std::string& target, const Bitmap& picture, const std::
          file.Commit(target);
 }
 
-}  // namespace
+// Copies the whole encoded stream into the open temporary file, every write checked.
+bool CopyEncoded(int from, int to) {
+  std::vector<std::uint8_t> buffer(256 * 1024);  // a few system calls for a typical photo
+  if (::lseek(from, 0, SEEK_SET) != 0) return false;
+  for (;;) {
+    const ssize_t got = ::read(from, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(got))) return false;
+  }
+}
 
-int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
-             const SaveJpegHost& host) {
+bool WriteEncodedFile(const std::string& target, const EncodedJpeg& encoded) {
+  if (!encoded.Holds() || !TargetWritable(target)) return false;
+  ReplacingFile file;
+  return file.Open(FolderPartOf(target)) && CopyEncoded(encoded.Fd(), file.Fd()) && file.Commit(target);
+}
+
+// The steps of a save around its write: the path test, the folder entered or created, each
+// failure with its notice and code. `write` writes the file at the absolute target.
+template <typename Write>
+int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
   const auto notice = [&host](const std::string& text) {
     if (host.showNotice) host.showNotice(text);
   };
@@ -61,13 +82,51 @@ int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<s
       return kSaveCannotEnterFolder;
     }
   }
-  // Read now, not at the start of the run: the slider may have moved since the last file.
-  const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
-  if (!WriteJpegFile(target, picture, colorProfile, quality)) {
+  if (!write(target)) {
     notice(text::kSaveFailed);
     return kSaveWriteFailed;
   }
   return kOk;
+}
+
+}  // namespace
+
+int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
+             const SaveJpegHost& host) {
+  return SaveWith(path, host, [&](const std::string& target) {
+    // Read now, not at the start of the run: the slider may have moved since the last file.
+    const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
+    return WriteJpegFile(target, picture, colorProfile, quality);
+  });
+}
+
+int SaveEncodedJpeg(const std::string& path, const EncodedJpeg& encoded, const SaveJpegHost& host) {
+  return SaveWith(path, host, [&](const std::string& target) { return WriteEncodedFile(target, encoded); });
+}
+
+EncodedJpeg::~EncodedJpeg() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+EncodedJpeg& EncodedJpeg::operator=(EncodedJpeg&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+bool EncodedJpeg::Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = ::memfd_create("phototrim-encoded", MFD_CLOEXEC);
+  if (fd_ < 0) return false;
+  if (!EncodeJpegToFd(picture, colorProfile, quality, fd_)) {
+    ::close(fd_);
+    fd_ = -1;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace phototrim

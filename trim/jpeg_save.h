@@ -26,4 +26,28 @@ struct SaveJpegHost {
 int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
              const SaveJpegHost& host);
 
+// A picture encoded ahead of its save, by the same encoder, into an anonymous file in memory: a
+// worker thread encodes while the run saves earlier files in list order.
+class EncodedJpeg {
+ public:
+  EncodedJpeg() = default;
+  ~EncodedJpeg();
+  EncodedJpeg(EncodedJpeg&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  EncodedJpeg& operator=(EncodedJpeg&& other) noexcept;
+  EncodedJpeg(const EncodedJpeg&) = delete;
+  EncodedJpeg& operator=(const EncodedJpeg&) = delete;
+
+  // Encodes as SaveJpeg does with this quality; false (and nothing held) when it fails.
+  bool Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality);
+  bool Holds() const { return fd_ >= 0; }
+  int Fd() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+// SaveJpeg for a picture encoded ahead: the same folder steps, notices and codes, and the same
+// whole-or-nothing write; an EncodedJpeg that holds nothing fails as a failed encode does (-4).
+int SaveEncodedJpeg(const std::string& path, const EncodedJpeg& encoded, const SaveJpegHost& host);
+
 }  // namespace phototrim

@@ -17,7 +17,12 @@ class TestFolder {
   // The folder's absolute path, without a trailing separator.
   const std::string& Path() const { return path_; }
   // Path() + "/" + relative.
-  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+  std::string operator/(const std::string& relative) const {
+    std::string path;  // appended piece by piece: GCC 12 warns falsely about "a" + b + c here
+    path.reserve(path_.size() + 1 + relative.size());
+    path.append(path_).append(1, '/').append(relative);
+    return path;
+  }
 
  private:
   std::string path_;
