@@ -51,8 +51,8 @@ TEST_F(BatchRunTest, StartChecksRefuseBeforeAnythingChanges) {
       {[](ScriptedHost& h) { h.input.clear(), h.output.clear(); }, text::kNoInputFolder},
       {[](ScriptedHost& h) { h.output.clear(); }, text::kNoOutputFolder},
       {[](ScriptedHost& h) { h.crop = false, h.reduce = false; }, text::kNoStepChosen},
-      {[](ScriptedHost& h) { h.size.fixedFirst = "0", h.size.fixedSecond = "600"; }, text::kFixedSizeNotPositive},
-      {[](ScriptedHost& h) { h.size.fixedFirst = "800", h.size.fixedSecond = "-5"; }, text::kFixedSizeNotPositive},
+      {[](ScriptedHost& h) { h.size = {0, 400, std::string("0"), std::string("600")}; }, text::kFixedSizeNotPositive},
+      {[](ScriptedHost& h) { h.size = {0, 400, std::string("800"), std::string("-5")}; }, text::kFixedSizeNotPositive},
       {[](ScriptedHost& h) { h.input += "empty/"; }, text::kNoJpegFiles},
   };
   testing::MakeFolders(folder / "in/empty");
