@@ -18,17 +18,6 @@ namespace {
 // than the processor's own prefetcher follows well.
 constexpr std::size_t kPrefetchAhead = 512;
 
-PHOTOTRIM_AVX2 inline void Transpose4(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
-  const __m128i ab0 = _mm_unpacklo_epi32(a, b);
-  const __m128i ab1 = _mm_unpackhi_epi32(a, b);
-  const __m128i cd0 = _mm_unpacklo_epi32(c, d);
-  const __m128i cd1 = _mm_unpackhi_epi32(c, d);
-  a = _mm_unpacklo_epi64(ab0, cd0);
-  b = _mm_unpackhi_epi64(ab0, cd0);
-  c = _mm_unpacklo_epi64(ab1, cd1);
-  d = _mm_unpackhi_epi64(ab1, cd1);
-}
-
 // Eight int32 quotients of 8 sums, four doubles at a time; see ExactAverage for why this is exact.
 PHOTOTRIM_AVX2 inline __m128i Averages(__m256i total, __m256d inverseLow, __m256d inverseHigh) {
   const __m256d bias = _mm256_set1_pd(kAverageBias);
