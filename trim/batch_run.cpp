@@ -200,7 +200,8 @@ FileOutcome Run::ProcessFile(int index) {
   }
 
   const SaveJpegHost saveHost{[this] { return host_.Quality(); },
-                              [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); }};
+                              [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); },
+                              &ws_.Sweeps};
   const int saved = ahead ? SaveEncodedJpeg(outputPath, ahead->encoded, saveHost)
                           : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
   if (saved == kOutOfMemory) return OutOfMemory(outputPath);

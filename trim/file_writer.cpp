@@ -1,17 +1,16 @@
 // Writes a file through a temporary file beside it, so that the target is whole or untouched.
 #include "trim/file_writer.h"
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
-#include <map>
-#include <mutex>
+#include <functional>
 #include <string_view>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/path_text.h"
@@ -25,25 +24,26 @@ constexpr char kSuffix[] = ".tmp";         // not ".jpg", so that no run ever co
 constexpr int kRandomChars = 6;
 constexpr int kAttempts = 100;  // each name collides with odds of 1 in 62^6; 100 misses mean a fault
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-// A folder is searched for leftovers at most this often: a run that saves thousands of pictures
-// into one folder must not list it thousands of times, and leftovers only come from a crash.
+// A folder is searched for leftovers at most this often within a run (see LeftoverSweeps).
 constexpr auto kLeftoverSearchInterval = std::chrono::minutes(1);
 
-// A well-mixed 64-bit value from the clock, the process and a counter (splitmix64 finaliser);
-// names only need to differ, not to be unguessable, because O_EXCL refuses any existing file.
-std::uint64_t NameSeed() {
-  static std::atomic<std::uint64_t> counter{0};
+// A well-mixed 64-bit value from the clock, the process, the thread and the attempt (splitmix64
+// finaliser); names only need to differ, not to be unguessable, because O_EXCL refuses any
+// existing file and the next attempt draws again.
+std::uint64_t NameSeed(int attempt) {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
+  const std::uint64_t thread = std::hash<std::thread::id>{}(std::this_thread::get_id());
   std::uint64_t z = static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(now.tv_sec) << 30) ^
-                    (static_cast<std::uint64_t>(::getpid()) << 42) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL);
+                    (static_cast<std::uint64_t>(::getpid()) << 42) ^ (thread * 0xD1B54A32D192ED03ULL) ^
+                    (static_cast<std::uint64_t>(attempt) * 0x9E3779B97F4A7C15ULL);
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
   return z ^ (z >> 31);
 }
 
-std::string TemporaryName() {
-  std::uint64_t bits = NameSeed();
+std::string TemporaryName(int attempt) {
+  std::uint64_t bits = NameSeed(attempt);
   std::string name = kPrefix + std::to_string(::getpid()) + '-';
   for (int i = 0; i < kRandomChars; ++i, bits /= 62) name += kAlphabet[bits % 62];
   return name + kSuffix;
@@ -70,20 +70,6 @@ pid_t OwnerOf(std::string_view name) {
 
 // Only a definite "no such process" counts: EPERM means it runs under another user.
 bool ProcessIsGone(pid_t pid) { return ::kill(pid, 0) != 0 && errno == ESRCH; }
-
-// Whether `folder` is due for a search for leftovers; notes the search when it is.
-bool LeftoverSearchDue(const std::string& folder) {
-  using Clock = std::chrono::steady_clock;
-  static std::mutex mutex;
-  static std::map<std::string, Clock::time_point> searched;
-  const std::lock_guard<std::mutex> lock(mutex);
-  const Clock::time_point now = Clock::now();
-  const auto [at, inserted] = searched.try_emplace(folder, now);
-  if (inserted) return true;
-  if (now - at->second < kLeftoverSearchInterval) return false;
-  at->second = now;
-  return true;
-}
 
 }  // namespace
 
@@ -121,12 +107,21 @@ int RemoveLeftoverTemporaryFiles(const std::string& folder) {
   return removed;
 }
 
-bool ReplacingFile::Open(const std::string& folder) {
+bool LeftoverSweeps::Due(const std::string& folder) {
+  const auto now = std::chrono::steady_clock::now();
+  const auto [at, inserted] = searched_.try_emplace(folder, now);
+  if (inserted) return true;
+  if (now - at->second < kLeftoverSearchInterval) return false;
+  at->second = now;
+  return true;
+}
+
+bool ReplacingFile::Open(const std::string& folder, LeftoverSweeps* sweeps) {
   Discard();
   const std::string base = folder.empty() ? "./" : EndsWithSeparator(folder) == 1 ? folder : folder + '/';
-  if (LeftoverSearchDue(base)) RemoveLeftoverTemporaryFiles(base);
+  if (sweeps == nullptr || sweeps->Due(base)) RemoveLeftoverTemporaryFiles(base);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::string path = base + TemporaryName();
+    std::string path = base + TemporaryName(attempt);
     // 0666: the umask decides the final permissions, as for any file the user's programs make.
     const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
     if (fd >= 0) {

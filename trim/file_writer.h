@@ -1,8 +1,10 @@
 // Writes a file through a temporary file beside it, so that the target is whole or untouched.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 
 namespace phototrim {
@@ -10,6 +12,18 @@ namespace phototrim {
 // Writes all `size` bytes to `fd`, going on after partial writes and interruptions.
 // False on any error (a full disk, a lost connection), with errno telling which.
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t size);
+
+// When each folder was last searched for leftover temporary files, so that a run saving thousands
+// of pictures into one folder does not list it for every one: a folder is searched at most once a
+// minute (leftovers only come from a crash). Kept by the run; used from one thread.
+class LeftoverSweeps {
+ public:
+  // Whether `folder` is due for a search; notes the search when it is.
+  bool Due(const std::string& folder);
+
+ private:
+  std::map<std::string, std::chrono::steady_clock::time_point> searched_;
+};
 
 // A temporary file ".phototrim-<pid>-XXXXXX.tmp" in the target's folder. Commit() renames it over
 // the target once everything is written; until then, and after any failure, the target is untouched
@@ -24,8 +38,9 @@ class ReplacingFile {
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
   // Creates the temporary file in `folder` (with the umask's permissions, as any new file), after
-  // removing the leftovers of dead processes there (once a minute per folder at most).
-  bool Open(const std::string& folder);
+  // removing the leftovers of dead processes there (when `sweeps` says the folder is due; every
+  // time without it).
+  bool Open(const std::string& folder, LeftoverSweeps* sweeps = nullptr);
   int Fd() const { return fd_; }
   const std::string& TemporaryPath() const { return temporaryPath_; }
 

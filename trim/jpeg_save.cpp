@@ -31,10 +31,10 @@ bool TargetWritable(const std::string& target) {
 }
 
 bool WriteJpegFile(const std::string& target, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
-                   int quality) {
+                   int quality, LeftoverSweeps* sweeps) {
   if (!TargetWritable(target)) return false;
   ReplacingFile file;
-  return file.Open(FolderPartOf(target)) && EncodeJpegToFd(picture, colorProfile, quality, file.Fd()) &&
+  return file.Open(FolderPartOf(target), sweeps) && EncodeJpegToFd(picture, colorProfile, quality, file.Fd()) &&
          file.Commit(target);
 }
 
@@ -51,10 +51,10 @@ bool CopyEncoded(int from, int to) {
   }
 }
 
-bool WriteEncodedFile(const std::string& target, const EncodedJpeg& encoded) {
+bool WriteEncodedFile(const std::string& target, const EncodedJpeg& encoded, LeftoverSweeps* sweeps) {
   if (!encoded.Holds() || !TargetWritable(target)) return false;
   ReplacingFile file;
-  return file.Open(FolderPartOf(target)) && CopyEncoded(encoded.Fd(), file.Fd()) && file.Commit(target);
+  return file.Open(FolderPartOf(target), sweeps) && CopyEncoded(encoded.Fd(), file.Fd()) && file.Commit(target);
 }
 
 // The steps of a save around its write: the path test, the folder entered or created, each
@@ -96,12 +96,13 @@ int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<s
   return SaveWith(path, host, [&](const std::string& target) {
     // Read now, not at the start of the run: the slider may have moved since the last file.
     const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
-    return WriteJpegFile(target, picture, colorProfile, quality);
+    return WriteJpegFile(target, picture, colorProfile, quality, host.sweeps);
   });
 }
 
 int SaveEncodedJpeg(const std::string& path, const EncodedJpeg& encoded, const SaveJpegHost& host) {
-  return SaveWith(path, host, [&](const std::string& target) { return WriteEncodedFile(target, encoded); });
+  return SaveWith(path, host,
+                  [&](const std::string& target) { return WriteEncodedFile(target, encoded, host.sweeps); });
 }
 
 EncodedJpeg::~EncodedJpeg() {

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "trim/bitmap.h"
+#include "trim/file_writer.h"
 
 namespace phototrim {
 
 struct SaveJpegHost {
   std::function<int()> readQuality;                        // read once, just before encoding
   std::function<void(const std::string&)> showNotice;      // a modal notice with an OK button
+  LeftoverSweeps* sweeps = nullptr;  // a run's record of folders searched for leftovers, if any
 };
 
 // Writes `picture` as a baseline JFIF file (density unit 0 at 1 x 1, 2x2/1x1/1x1 sampling, the float

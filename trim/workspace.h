@@ -8,6 +8,7 @@
 #include "trim/bitmap.h"
 #include "trim/collect_jpeg_files.h"
 #include "trim/event_pump.h"
+#include "trim/file_writer.h"
 #include "trim/reduction_planes.h"
 
 namespace phototrim {
@@ -22,7 +23,8 @@ struct Workspace {
   // How often long computations let the host's events run (tests use zero: at every chance).
   EventPump::Clock::duration PumpSlice = EventPump::kSlice;
 
-  FolderCounters Counters;  // filled by CollectJpegFiles, for the run and the folder statistics
+  FolderCounters Counters;
+  LeftoverSweeps Sweeps;    // output folders searched for leftover temporary files, and when  // filled by CollectJpegFiles, for the run and the folder statistics
 
   Workspace() {
     WorkBitmap.Reset(10, 10);
