@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "cli/batch_command.h"
 #include "cli/options.h"
 #include "support/picture_files.h"
 #include "support/test_folder.h"
@@ -22,28 +23,7 @@ using testing::WriteJpeg;
 using testing::WriteText;
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string ReadAll(const std::string& path) {
-  const auto bytes = testing::ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-// Runs the command in `cwd` with the arguments, capturing both streams.
-Result RunBatchCommand(const TestFolder& folder, const std::vector<std::string>& args, const std::string& cwd = "") {
-  std::string command = "cd '" + (cwd.empty() ? folder.Path() : cwd) + "' && '" PHOTOTRIM_BATCH_EXE "'";
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  command += " > '" + (folder / "stdout.txt") + "' 2> '" + (folder / "stderr.txt") + "' < /dev/null";
-  Result result;
-  const int raw = std::system(command.c_str());
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = ReadAll(folder / "stdout.txt");
-  result.err = ReadAll(folder / "stderr.txt");
-  return result;
-}
+using Result = CommandResult;
 
 std::string Lines(const std::vector<std::string>& lines) {
   std::string text;

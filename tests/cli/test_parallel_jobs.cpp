@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sys/wait.h>
 
+#include "cli/batch_command.h"
 #include "cli/options.h"
 #include "support/picture_files.h"
 #include "support/test_folder.h"
@@ -16,28 +16,17 @@ using testing::WriteJpeg;
 using testing::WriteText;
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
+struct Outcome : CommandResult {
   std::map<std::string, std::vector<std::uint8_t>> files;  // the output tree, relative paths
 };
 
-std::string Slurp(const std::string& path) {
-  const auto bytes = testing::ReadBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
 // Runs phototrim-batch with `-j jobs` into `folder/<output>` and gathers everything it left.
 Outcome RunWithJobs(const TestFolder& folder, int jobs, const std::string& output, std::vector<std::string> args) {
-  std::string command = "'" PHOTOTRIM_BATCH_EXE "' --no-progress -j " + std::to_string(jobs);
-  for (const auto& arg : args) command += " '" + arg + "'";
-  command += " '" + (folder / "in") + "' '" + (folder / output) + "' > '" + (folder / "o.txt") + "' 2> '" +
-             (folder / "e.txt") + "'";
+  args.insert(args.begin(), {"--no-progress", "-j", std::to_string(jobs)});
+  args.push_back(folder / "in");
+  args.push_back(folder / output);
   Outcome outcome;
-  const int raw = std::system(command.c_str());
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  outcome.out = Slurp(folder / "o.txt");
-  outcome.err = Slurp(folder / "e.txt");
+  static_cast<CommandResult&>(outcome) = RunBatchCommand(folder, args);
   // Output paths appear in the messages: make them comparable between the two output folders.
   for (std::size_t at; (at = outcome.err.find(folder / output)) != std::string::npos;)
     outcome.err.replace(at, (folder / output).size(), "OUT");
