@@ -20,7 +20,7 @@
 #include "app/app_texts.h"
 #include "app/application.h"
 #include "platform/file_system.h"
-#include "trim/batch_run.h"
+#include "trim/run/batch_run.h"
 
 namespace phototrim::app {
 

@@ -11,7 +11,7 @@
 #include "app/Unit2.h"
 #include "app/dialogs.h"
 #include "app/window_host.h"
-#include "trim/workspace.h"
+#include "trim/run/workspace.h"
 
 class QCheckBox;
 class QGroupBox;

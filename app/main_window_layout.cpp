@@ -17,7 +17,7 @@
 #include "app/app_texts.h"
 #include "app/button_pictures.h"
 #include "app/window_style.h"
-#include "trim/size_table.h"
+#include "trim/geometry/size_table.h"
 
 namespace phototrim::app {
 

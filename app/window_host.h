@@ -2,7 +2,7 @@
 // and everything the run shows put into the memo, the status line, the progress bar and the boxes.
 #pragma once
 
-#include "trim/batch_host.h"
+#include "trim/run/batch_host.h"
 
 namespace phototrim::app {
 

@@ -19,12 +19,12 @@
 #include <vector>
 
 #include "trim/bitmap.h"
-#include "trim/crop.h"
-#include "trim/event_pump.h"
-#include "trim/reduce_high_quality.h"
-#include "trim/reduce_high_quality_core.h"
-#include "trim/reduce_plain.h"
-#include "trim/reduction_planes.h"
+#include "trim/geometry/crop.h"
+#include "trim/run/event_pump.h"
+#include "trim/reduce/reduce_high_quality.h"
+#include "trim/reduce/reduce_high_quality_core.h"
+#include "trim/reduce/reduce_plain.h"
+#include "trim/reduce/reduction_planes.h"
 
 namespace {
 

@@ -26,14 +26,14 @@
 #include <vector>
 
 #include "trim/bitmap.h"
-#include "trim/collect_jpeg_files.h"
-#include "trim/crop.h"
-#include "trim/event_pump.h"
-#include "trim/jpeg_load.h"
-#include "trim/jpeg_save.h"
-#include "trim/reduce_high_quality.h"
-#include "trim/reduction_planes.h"
-#include "trim/size_table.h"
+#include "trim/collect/collect_jpeg_files.h"
+#include "trim/geometry/crop.h"
+#include "trim/run/event_pump.h"
+#include "trim/codec/jpeg_load.h"
+#include "trim/save/jpeg_save.h"
+#include "trim/reduce/reduce_high_quality.h"
+#include "trim/reduce/reduction_planes.h"
+#include "trim/geometry/size_table.h"
 
 namespace fs = std::filesystem;
 using namespace phototrim;

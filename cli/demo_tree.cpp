@@ -5,7 +5,7 @@
 
 #include "platform/file_system.h"
 #include "trim/bitmap.h"
-#include "trim/jpeg_save.h"
+#include "trim/save/jpeg_save.h"
 #include "trim/result_codes.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "cli/terminal_host.h"
 #include "platform/file_system.h"
 #include "platform/path_text.h"
-#include "trim/batch_run.h"
+#include "trim/run/batch_run.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "trim/size_table.h"
+#include "trim/geometry/size_table.h"
 
 namespace phototrim::cli {
 

@@ -8,8 +8,8 @@
 
 #include "cli/options.h"
 #include "cli/progress_bar.h"
-#include "trim/batch_host.h"
-#include "trim/workspace.h"
+#include "trim/run/batch_host.h"
+#include "trim/run/workspace.h"
 
 namespace phototrim::cli {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "trim/collect_jpeg_files.h"
+#include "trim/collect/collect_jpeg_files.h"
 
 namespace phototrim::folders {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "trim/exif_orientation.h"
+#include "trim/codec/exif_orientation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // An exact-size copy, so that ASan sees every read past the payload's end.

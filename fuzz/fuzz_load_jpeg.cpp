@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "trim/bitmap.h"
-#include "trim/jpeg_load.h"
+#include "trim/codec/jpeg_load.h"
 #include "trim/result_codes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "trim/size_table.h"
+#include "trim/geometry/size_table.h"
 #include "window_fixture.h"
 
 namespace phototrim {

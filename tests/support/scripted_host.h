@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "trim/batch_host.h"
+#include "trim/run/batch_host.h"
 
 namespace phototrim::testing {
 

@@ -7,7 +7,7 @@
 #include "support/picture_files.h"
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
-#include "trim/batch_run.h"
+#include "trim/run/batch_run.h"
 #include "trim/format.h"
 #include "trim/messages.h"
 

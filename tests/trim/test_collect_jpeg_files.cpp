@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "support/test_folder.h"
-#include "trim/collect_jpeg_files.h"
+#include "trim/collect/collect_jpeg_files.h"
 
 namespace phototrim {
 namespace {

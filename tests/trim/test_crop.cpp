@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/picture_files.h"
-#include "trim/crop.h"
+#include "trim/geometry/crop.h"
 #include "trim/result_codes.h"
 
 namespace phototrim {

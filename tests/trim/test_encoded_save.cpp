@@ -3,7 +3,7 @@
 
 #include "support/picture_files.h"
 #include "support/test_folder.h"
-#include "trim/jpeg_save.h"
+#include "trim/save/jpeg_save.h"
 #include "trim/messages.h"
 #include "trim/result_codes.h"
 

@@ -1,5 +1,5 @@
 // Tests of the EXIF orientation reader: both byte orders, and blocks damaged in every way we know.
-#include "trim/exif_orientation.h"
+#include "trim/codec/exif_orientation.h"
 
 #include <gtest/gtest.h>
 

@@ -12,10 +12,10 @@
 #include "support/picture_files.h"
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
-#include "trim/batch_run.h"
-#include "trim/file_writer.h"
+#include "trim/run/batch_run.h"
+#include "trim/save/file_writer.h"
 #include "trim/format.h"
-#include "trim/jpeg_load.h"
+#include "trim/codec/jpeg_load.h"
 #include "trim/messages.h"
 #include "trim/result_codes.h"
 

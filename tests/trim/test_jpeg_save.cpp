@@ -1,6 +1,6 @@
 // Tests of SaveJpeg: bytes equal to cjpeg's, the markers written, folder creation, and failures
 // that leave no temporary file and no damaged target behind.
-#include "trim/jpeg_save.h"
+#include "trim/save/jpeg_save.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "support/picture_files.h"
 #include "support/test_folder.h"
 #include "trim/format.h"
-#include "trim/jpeg_load.h"
+#include "trim/codec/jpeg_load.h"
 #include "trim/messages.h"
 #include "trim/result_codes.h"
 

@@ -1,5 +1,5 @@
 // Tests of turning and mirroring decoded pictures by their EXIF orientation.
-#include "trim/orientation.h"
+#include "trim/codec/orientation.h"
 
 #include <gtest/gtest.h>
 

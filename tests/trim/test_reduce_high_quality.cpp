@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "support/picture_files.h"
-#include "trim/area_spans.h"
-#include "trim/event_pump.h"
-#include "trim/reduce_high_quality.h"
-#include "trim/reduce_high_quality_core.h"
-#include "trim/reduction_kernels.h"
+#include "trim/reduce/area_spans.h"
+#include "trim/run/event_pump.h"
+#include "trim/reduce/reduce_high_quality.h"
+#include "trim/reduce/reduce_high_quality_core.h"
+#include "trim/reduce/reduction_kernels.h"
 #include "trim/reference_reduction.h"
 #include "trim/result_codes.h"
-#include "trim/sharpen.h"
+#include "trim/reduce/sharpen.h"
 
 namespace phototrim {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "support/picture_files.h"
-#include "trim/reduce_plain.h"
+#include "trim/reduce/reduce_plain.h"
 #include "trim/result_codes.h"
 
 namespace phototrim {

@@ -1,7 +1,7 @@
 // The size table and the target size pair of a run.
 #include <gtest/gtest.h>
 
-#include "trim/size_table.h"
+#include "trim/geometry/size_table.h"
 
 namespace phototrim {
 namespace {

@@ -1,0 +1,42 @@
+// libjpeg error handling: errors and chosen warnings jump back to the frame that called setjmp.
+#include "trim/codec/jpeg_errors.h"
+
+#include <jerror.h>  // the message codes, such as JWRN_JPEG_EOF
+
+namespace phototrim {
+
+namespace {
+
+JpegErrors& ErrorsOf(j_common_ptr cinfo) { return *reinterpret_cast<JpegErrors*>(cinfo->err); }
+
+[[noreturn]] void ExitOnError(j_common_ptr cinfo) { JumpToJpegFailure(cinfo); }
+
+// Level -1 is a warning (corrupt data that libjpeg worked around); levels 0 and up are trace
+// messages, which cost nothing as long as nobody formats them.
+void OnMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;
+  JpegErrors& errors = ErrorsOf(cinfo);
+  // When the data ends early, at the end of the file or at a marker within it, libjpeg pads the
+  // rest with zeros and goes on: the picture is partly grey, and a small file whose header claims
+  // a huge size would be decoded whole. Failing here stops it where its data runs out.
+  const int code = cinfo->err->msg_code;
+  if (errors.prematureEndFails && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) JumpToJpegFailure(cinfo);
+  // A crafted file can raise a warning for every block; past the cap it is not worth decoding.
+  if (++errors.warnings > errors.maxWarnings) JumpToJpegFailure(cinfo);
+}
+
+}  // namespace
+
+jpeg_error_mgr* InitJpegErrors(JpegErrors& errors, int maxWarnings, bool prematureEndFails) {
+  jpeg_error_mgr* manager = jpeg_std_error(&errors.manager);
+  manager->error_exit = ExitOnError;
+  manager->emit_message = OnMessage;
+  errors.warnings = 0;
+  errors.maxWarnings = maxWarnings;
+  errors.prematureEndFails = prematureEndFails;
+  return manager;
+}
+
+void JumpToJpegFailure(j_common_ptr cinfo) { std::longjmp(ErrorsOf(cinfo).jump, 1); }
+
+}  // namespace phototrim

@@ -1,0 +1,47 @@
+// Crop geometry and the centred crop, done in place inside the working picture.
+#include "trim/geometry/crop.h"
+
+#include <cstdint>
+
+#include "trim/result_codes.h"
+
+namespace phototrim {
+
+PixelSize ComputeCropSize(int W, int H, const TargetSize& pair) {
+  // A pair of zero or below never gets here (the run refuses it first); answer with an empty crop,
+  // which CropCentered refuses, rather than divide by zero.
+  if (pair.LongSide <= 0 || pair.ShortSide <= 0 || W <= 0 || H <= 0) return {0, 0};
+  // 64-bit products: a typed fixed size near 2^31 must not wrap. Every quotient is at most W or H
+  // (the branch taken guarantees it), so it fits back into an int.
+  const std::int64_t w = W, h = H, L = pair.LongSide, S = pair.ShortSide;
+  if (W > H) {
+    if (w * S > h * L) return {static_cast<int>(h * L / S), H};
+    return {W, static_cast<int>(w * S / L)};
+  }
+  // Portrait and square pictures get the pair turned upright, so a square comes out taller than wide.
+  if (w * L > h * S) return {static_cast<int>(h * S / L), H};
+  return {W, static_cast<int>(w * L / S)};
+}
+
+PixelSize ComputeReductionTarget(int W, int H, const TargetSize& pair) {
+  if (W > H) return {pair.LongSide, pair.ShortSide};
+  return {pair.ShortSide, pair.LongSide};
+}
+
+int CropCentered(Bitmap& work, Bitmap& /*scratch*/, int cw, int ch) {
+  const int W = work.Width();
+  const int H = work.Height();
+  // Truncating division: an odd surplus leaves the extra column on the right, the extra row below.
+  const int x0 = (W - cw) / 2;
+  const int y0 = (H - ch) / 2;
+  if (x0 < 0 || y0 < 0 || cw > W || ch > H || cw > PlaneCapacity || ch > PlaneCapacity) return kCropRefused;
+  if (cw < 1 || ch < 1) return kCropRefused;  // an empty picture cannot be saved
+  if (cw == W && ch == H) return kOk;
+
+  // Nothing is copied: the picture becomes a window on the kept rectangle, and the reduction or
+  // the encoder read its rows where they are. The next change of size packs them if needed.
+  if (!work.CutOut(x0, y0, cw, ch)) return kCropRefused;  // cannot happen after the checks above
+  return kOk;
+}
+
+}  // namespace phototrim

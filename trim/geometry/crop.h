@@ -1,0 +1,29 @@
+// Crop geometry: the largest centred crop with the target ratio, the crop itself, the reduction target.
+#pragma once
+
+#include "trim/bitmap.h"
+#include "trim/geometry/size_table.h"
+
+namespace phototrim {
+
+// Largest crop that the work planes and the crop accept, per side.
+inline constexpr int PlaneCapacity = 6200;
+
+struct PixelSize {
+  int width = 0;
+  int height = 0;
+};
+
+// The crop of a W x H picture for the pair: landscape pictures get L:S, portrait and square S:L;
+// the whole of one side is kept. Products are 64-bit; divisions truncate. The pair is positive.
+PixelSize ComputeCropSize(int W, int H, const TargetSize& pair);
+
+// Cuts `work` to the centred cw x ch rectangle (left offset (W-cw)/2, top (H-ch)/2, so an odd
+// surplus leaves the extra column on the right and row at the bottom). kCropRefused, with nothing
+// changed, for a rectangle larger than the picture or than PlaneCapacity on a side.
+int CropCentered(Bitmap& work, Bitmap& scratch, int cw, int ch);
+
+// The reduction target of a cropped W x H picture: L wide and S high for landscape, else S x L.
+PixelSize ComputeReductionTarget(int W, int H, const TargetSize& pair);
+
+}  // namespace phototrim

@@ -1,0 +1,69 @@
+// ReducePlain: point sampling of the whole picture onto the target size, in place when it shrinks.
+#include "trim/reduce/reduce_plain.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "trim/result_codes.h"
+
+namespace phototrim {
+
+namespace {
+
+// Sampling phase: each target pixel takes the source pixel under its centre. Target pixel x covers
+// [x, x+1) * W/tw in source pixels; its centre (x + 1/2) * W/tw = (2x+1)*W / (2*tw), rounded down.
+// This keeps the picture centred (no drift towards the top-left) and uses each source pixel at most
+// once when shrinking. 64-bit, because (2x+1)*W passes 2^31 for large pictures.
+int SourceIndex(int target, int targetSize, int sourceSize) {
+  return static_cast<int>((2 * static_cast<std::int64_t>(target) + 1) * sourceSize /
+                          (2 * static_cast<std::int64_t>(targetSize)));
+}
+
+// Byte offsets of the sampled source pixel of every target column.
+std::unique_ptr<std::size_t[]> ColumnOffsets(int tw, int W) {
+  std::unique_ptr<std::size_t[]> offsets(new (std::nothrow) std::size_t[static_cast<std::size_t>(tw)]);
+  if (offsets)
+    for (int x = 0; x < tw; ++x) offsets[x] = static_cast<std::size_t>(SourceIndex(x, tw, W)) * 3;
+  return offsets;
+}
+
+void SampleRow(const std::uint8_t* source, const std::size_t* offsets, int tw, std::uint8_t* target) {
+  for (int x = 0; x < tw; ++x) {
+    const std::uint8_t* pixel = source + offsets[x];
+    target[3 * x + 0] = pixel[0];
+    target[3 * x + 1] = pixel[1];
+    target[3 * x + 2] = pixel[2];
+  }
+}
+
+}  // namespace
+
+int ReducePlain(Bitmap& work, Bitmap& scratch, int tw, int th) {
+  const int W = work.Width();
+  const int H = work.Height();
+  if (tw < 1 || th < 1) return kOutOfMemory;  // no bitmap can have that size
+  if (tw == W && th == H) return kOk;
+  const auto offsets = ColumnOffsets(tw, W);
+  if (!offsets) return kOutOfMemory;
+
+  if (tw <= W && th <= H) {
+    // In place: target row y is written over source row y (at the old row length) and reads source
+    // row SourceIndex(y) >= y, since (2y+1)*H/(2*th) >= y + 1/2 when H >= th. Later target rows read
+    // only rows below y, so nothing they need is gone. Within a row the same holds for columns:
+    // pixel x reads column >= x and the columns grow with x, so going left to right never reads a
+    // pixel already overwritten. SetSize then packs the rows to the new length.
+    for (int y = 0; y < th; ++y) SampleRow(work.Row(SourceIndex(y, th, H)), offsets.get(), tw, work.Row(y));
+    if (!work.SetSize(tw, th)) return kOutOfMemory;  // shrinking: cannot fail
+    return kOk;
+  }
+
+  // Stretching (not used by the run, which never enlarges): through the second picture.
+  if (!scratch.Reset(tw, th)) return kOutOfMemory;
+  for (int y = 0; y < th; ++y) SampleRow(work.Row(SourceIndex(y, th, H)), offsets.get(), tw, scratch.Row(y));
+  work.Swap(scratch);
+  return kOk;
+}
+
+}  // namespace phototrim

@@ -1,0 +1,236 @@
+// The reduction's kernels with 256-bit vectors (AVX2), run only where the processor has them.
+#include "trim/reduce/reduction_kernels.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+#include "trim/reduce/area_spans.h"
+#include "trim/reduce/sharpen.h"
+
+#define PHOTOTRIM_AVX2 __attribute__((target("avx2")))
+
+namespace phototrim {
+
+namespace {
+
+// Source rows are read this far ahead: the band reads a dozen rows side by side, more streams
+// than the processor's own prefetcher follows well.
+constexpr std::size_t kPrefetchAhead = 512;
+
+// Eight int32 quotients of 8 sums, four doubles at a time; see ExactAverage for why this is exact.
+PHOTOTRIM_AVX2 inline __m128i Averages(__m256i total, __m256d inverseLow, __m256d inverseHigh) {
+  const __m256d bias = _mm256_set1_pd(kAverageBias);
+  const __m128i low = _mm256_cvttpd_epi32(
+      _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(total)), inverseLow), bias));
+  const __m128i high = _mm256_cvttpd_epi32(
+      _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(total, 1)), inverseHigh), bias));
+  return _mm_packs_epi32(low, high);  // 8 x 16 bits, each 0..255
+}
+
+PHOTOTRIM_AVX2 inline __m256i Load(const std::uint16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+
+// n / 255 for n < 65536: (n * 32897) >> 23, exact because 32897*255 - 2^23 = 127 and
+// n * 127 < 2^23 for every 16-bit n.
+PHOTOTRIM_AVX2 inline __m256i Divide255(__m256i n) {
+  return _mm256_srli_epi16(_mm256_mulhi_epu16(n, _mm256_set1_epi16(static_cast<short>(32897))), 7);
+}
+
+// k / 12 for k < 8192: (k * 5462) >> 16, exact because 5462*12 - 2^16 = 8 and k * 8 < 2^16.
+PHOTOTRIM_AVX2 inline __m256i Divide12(__m256i k) { return _mm256_mulhi_epu16(k, _mm256_set1_epi16(5462)); }
+
+PHOTOTRIM_AVX2 inline __m256i Luma(const __m256i (&c)[3]) {
+  return Divide255(_mm256_add_epi16(
+      _mm256_add_epi16(_mm256_mullo_epi16(c[2], _mm256_set1_epi16(28)), _mm256_mullo_epi16(c[1], _mm256_set1_epi16(77))),
+      _mm256_mullo_epi16(c[0], _mm256_set1_epi16(151))));
+}
+
+// Half of 16 16-bit lanes as floats, split within each 128-bit half (lanes 0-3 and 8-11, then
+// 4-7 and 12-15) so that packs_epi32 of the two results restores the order. Non-negative values,
+// and signed ones.
+PHOTOTRIM_AVX2 inline __m256 FloatsLow(__m256i v) { return _mm256_cvtepi32_ps(_mm256_unpacklo_epi16(v, _mm256_setzero_si256())); }
+PHOTOTRIM_AVX2 inline __m256 FloatsHigh(__m256i v) { return _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(v, _mm256_setzero_si256())); }
+PHOTOTRIM_AVX2 inline __m256 SignedFloatsLow(__m256i v) {
+  return _mm256_cvtepi32_ps(_mm256_unpacklo_epi16(v, _mm256_srai_epi16(v, 15)));
+}
+PHOTOTRIM_AVX2 inline __m256 SignedFloatsHigh(__m256i v) {
+  return _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(v, _mm256_srai_epi16(v, 15)));
+}
+
+// Byte shuffles that interleave planar blue, green, red into pixels: output byte g of the row
+// piece is channel g % 3 of pixel g / 3; 0x80 leaves a zero for the other channels to fill.
+struct InterleaveMasks {
+  alignas(16) std::uint8_t mask[3][3][16];  // [output vector][channel][byte]
+  constexpr InterleaveMasks() : mask{} {
+    for (int k = 0; k < 3; ++k)
+      for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 16; ++i) {
+          const int g = 16 * k + i;
+          mask[k][c][i] = static_cast<std::uint8_t>(g % 3 == c ? g / 3 : 0x80);
+        }
+  }
+};
+constexpr InterleaveMasks kInterleave;
+
+PHOTOTRIM_AVX2 inline __m128i Interleaved(int k, __m128i blue, __m128i green, __m128i red) {
+  const auto m = [k](int c) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kInterleave.mask[k][c])); };
+  return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(blue, m(0)), _mm_shuffle_epi8(green, m(1))), _mm_shuffle_epi8(red, m(2)));
+}
+
+}  // namespace
+
+PHOTOTRIM_AVX2 void VerticalBandAvx2(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums) {
+  const std::size_t stop = begin + (end - begin) / 32 * 32;
+  const __m256i zero = _mm256_setzero_si256();
+  // Half a band at a time: fewer rows read side by side keeps the memory reads streaming.
+  for (int half = 0; half < kBandRows; half += 4) {
+    alignas(32) __m256i block[4][4];
+    for (std::size_t p = begin; p < stop; p += 32) {
+      const bool fetch = (p & 63) == 0;  // once per cache line
+      for (int r = 0; r < 4; ++r) {
+        const BandRow& lane = band[half + r];
+        __m256i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
+        for (int t = 0; t < lane.count; t += 2) {
+          if (fetch) {
+            _mm_prefetch(reinterpret_cast<const char*>(lane.rows[t] + p + kPrefetchAhead), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(lane.rows[t + 1] + p + kPrefetchAhead), _MM_HINT_T0);
+          }
+          // Bytes of two rows interleaved and widened to 16 bits, then one multiply-add per pair:
+          // w0*a + w1*b in 32 bits (at most 2*100*255, no overflow). The unpacks work within
+          // 128-bit halves: s0 holds positions 0-3 and 16-19, s1 4-7 and 20-23, s2 8-11 and
+          // 24-27, s3 12-15 and 28-31.
+          const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lane.rows[t] + p));
+          const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lane.rows[t + 1] + p));
+          const __m256i pair = _mm256_set1_epi32(lane.pairs[t / 2]);
+          const __m256i lo = _mm256_unpacklo_epi8(a, b);
+          const __m256i hi = _mm256_unpackhi_epi8(a, b);
+          s0 = _mm256_add_epi32(s0, _mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), pair));
+          s1 = _mm256_add_epi32(s1, _mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), pair));
+          s2 = _mm256_add_epi32(s2, _mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), pair));
+          s3 = _mm256_add_epi32(s3, _mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), pair));
+        }
+        block[r][0] = s0;
+        block[r][1] = s1;
+        block[r][2] = s2;
+        block[r][3] = s3;
+      }
+      // Band rows side by side, [position][row]: a 4 x 4 transpose in each 128-bit half.
+      for (int k = 0; k < 4; ++k) {
+        const __m256i ab0 = _mm256_unpacklo_epi32(block[0][k], block[1][k]);
+        const __m256i ab1 = _mm256_unpackhi_epi32(block[0][k], block[1][k]);
+        const __m256i cd0 = _mm256_unpacklo_epi32(block[2][k], block[3][k]);
+        const __m256i cd1 = _mm256_unpackhi_epi32(block[2][k], block[3][k]);
+        const __m256i column[4] = {_mm256_unpacklo_epi64(ab0, cd0), _mm256_unpackhi_epi64(ab0, cd0),
+                                   _mm256_unpacklo_epi64(ab1, cd1), _mm256_unpackhi_epi64(ab1, cd1)};
+        for (int i = 0; i < 4; ++i) {
+          std::int32_t* low = sums + (p + static_cast<std::size_t>(4 * k + i)) * kBandRows + half;
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(low), _mm256_castsi256_si128(column[i]));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(low + 16 * kBandRows), _mm256_extracti128_si256(column[i], 1));
+        }
+      }
+    }
+  }
+  if (stop < end) VerticalBandPlain(band, stop, end, sums);
+}
+
+namespace {
+
+// Taps > 0: the tap count known at compile time, so the tap loop unrolls.
+template <int Taps>
+PHOTOTRIM_AVX2 void HorizontalBandAvx2With(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
+                                       std::uint8_t* scratch) {
+  const __m256d rowInvLow = _mm256_loadu_pd(rowInverse);
+  const __m256d rowInvHigh = _mm256_loadu_pd(rowInverse + 4);
+  const auto* vectors = reinterpret_cast<const __m256i*>(sums);
+  const std::size_t w = static_cast<std::size_t>(taps.count);
+  for (int x = 0; x < taps.count; ++x) {
+    // Each position holds the band's 8 rows in one vector; a source column is 3 positions.
+    const __m256i* column = vectors + static_cast<std::size_t>(taps.start[x]) * 3;
+    const std::int32_t* weights = taps.weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps.taps);
+    __m256i blue = _mm256_setzero_si256();
+    __m256i green = _mm256_setzero_si256();
+    __m256i red = _mm256_setzero_si256();
+    for (int k = 0; k < (Taps > 0 ? Taps : taps.taps); ++k, column += 3) {
+      const __m256i weight = _mm256_set1_epi32(weights[k]);
+      blue = _mm256_add_epi32(blue, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 0)));
+      green = _mm256_add_epi32(green, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 1)));
+      red = _mm256_add_epi32(red, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 2)));
+    }
+    const __m256d columnInv = _mm256_set1_pd(taps.inverse[x]);
+    const __m256d invLow = _mm256_mul_pd(columnInv, rowInvLow);
+    const __m256d invHigh = _mm256_mul_pd(columnInv, rowInvHigh);
+    const __m128i blueGreen = _mm_packus_epi16(Averages(blue, invLow, invHigh), Averages(green, invLow, invHigh));
+    const __m128i redBytes = _mm_packus_epi16(Averages(red, invLow, invHigh), _mm_setzero_si128());
+    std::uint8_t* to = scratch + static_cast<std::size_t>(x) * 8;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to), blueGreen);
+    _mm_storeh_pd(reinterpret_cast<double*>(to + w * 8), _mm_castsi128_pd(blueGreen));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to + w * 16), redBytes);
+  }
+}
+
+}  // namespace
+
+PHOTOTRIM_AVX2 void HorizontalBandAvx2(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
+                                       int rows, std::uint16_t* const* out, std::uint8_t* scratch) {
+  switch (taps.taps) {  // reductions down to 1/3 have at most 4 taps, to 1/4 at most 5
+    case 2: HorizontalBandAvx2With<2>(sums, taps, rowInverse, scratch); break;
+    case 3: HorizontalBandAvx2With<3>(sums, taps, rowInverse, scratch); break;
+    case 4: HorizontalBandAvx2With<4>(sums, taps, rowInverse, scratch); break;
+    case 5: HorizontalBandAvx2With<5>(sums, taps, rowInverse, scratch); break;
+    default: HorizontalBandAvx2With<0>(sums, taps, rowInverse, scratch); break;
+  }
+  SpreadBandRows(scratch, taps.count, rows, out);
+}
+
+PHOTOTRIM_AVX2 void SharpenRowAvx2(const std::uint16_t* const* above, const std::uint16_t* const* row,
+                                   const std::uint16_t* const* below, int w, std::uint8_t* out) {
+  CopyBorderPixels(row, w, out);
+  const __m256 one = _mm256_set1_ps(1.0f);
+  const __m256 bias = _mm256_set1_ps(kScaleBias);
+  // Local copies, so the compiler need not reload them after every store to `out`.
+  const std::uint16_t* const a[3] = {above[0], above[1], above[2]};
+  const std::uint16_t* const m[3] = {row[0], row[1], row[2]};
+  const std::uint16_t* const b[3] = {below[0], below[1], below[2]};
+  int x = 1;
+  // Sixteen inner pixels at a time; the loads reach x-1 .. x+16, all inside the row.
+  for (; x + 16 <= w - 1; x += 16) {
+    __m256i centre[3], blur[3];
+    for (int c = 0; c < 3; ++c) {
+      const std::uint16_t* const ac = a[c] + x;
+      const std::uint16_t* const mc = m[c] + x;
+      const std::uint16_t* const bc = b[c] + x;
+      const __m256i corners = _mm256_add_epi16(_mm256_add_epi16(Load(ac - 1), Load(ac + 1)), _mm256_add_epi16(Load(bc - 1), Load(bc + 1)));
+      const __m256i edges = _mm256_add_epi16(_mm256_add_epi16(Load(ac), Load(bc)), _mm256_add_epi16(Load(mc - 1), Load(mc + 1)));
+      blur[c] = Divide12(_mm256_add_epi16(corners, _mm256_slli_epi16(edges, 1)));  // at most 12*255
+      centre[c] = Load(mc);
+    }
+    const __m256i L0 = Luma(centre);
+    const __m256i difference = _mm256_sub_epi16(Luma(blur), L0);
+    // Halving toward zero: add 1 to a negative value before the arithmetic shift.
+    const __m256i Lnew =
+        _mm256_sub_epi16(L0, _mm256_srai_epi16(_mm256_add_epi16(difference, _mm256_srli_epi16(difference, 15)), 1));
+    const __m256i L0atLeast1 = _mm256_max_epi16(L0, _mm256_set1_epi16(1));
+    const __m256 ratioLow = _mm256_mul_ps(SignedFloatsLow(Lnew), _mm256_div_ps(one, FloatsLow(L0atLeast1)));
+    const __m256 ratioHigh = _mm256_mul_ps(SignedFloatsHigh(Lnew), _mm256_div_ps(one, FloatsHigh(L0atLeast1)));
+    __m256i words[3];
+    for (int c = 0; c < 3; ++c) {
+      const __m256i low = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(FloatsLow(centre[c]), ratioLow), bias));
+      const __m256i high = _mm256_cvttps_epi32(_mm256_add_ps(_mm256_mul_ps(FloatsHigh(centre[c]), ratioHigh), bias));
+      words[c] = _mm256_packs_epi32(low, high);  // back in lane order 0-15
+    }
+    // packus is the clamp to 0..255; it works within 128-bit halves, the permutes gather them.
+    const __m256i blueGreen = _mm256_permute4x64_epi64(_mm256_packus_epi16(words[0], words[1]), 0xD8);
+    const __m256i redRed = _mm256_permute4x64_epi64(_mm256_packus_epi16(words[2], words[2]), 0x08);
+    const __m128i blue = _mm256_castsi256_si128(blueGreen);
+    const __m128i green = _mm256_extracti128_si256(blueGreen, 1);
+    const __m128i red = _mm256_castsi256_si128(redRed);
+    std::uint8_t* to = out + 3 * x;
+    for (int k = 0; k < 3; ++k)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16 * k), Interleaved(k, blue, green, red));
+  }
+  SharpenInner(above, row, below, x, w - 1, out);
+}
+
+}  // namespace phototrim
+
+#endif

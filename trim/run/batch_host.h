@@ -1,0 +1,53 @@
+// What a batch run needs of the program that hosts it: the window, the command line or a test.
+#pragma once
+
+#include <string>
+
+#include "trim/geometry/size_table.h"
+
+namespace phototrim {
+
+// Which notice or question the run shows, for hosts that answer without asking a person.
+enum class NoticeKind { StartRefused, Aborted, SaveFailure, OutOfMemory, Final };
+enum class QuestionKind { Vanished, Decode, Crop, BadName, ExistingFile, Save };
+
+// The run asks its host for every setting at the moment it needs it, so a setting changed while a
+// run goes on takes effect where the window would show it to: the folders and the switches from
+// the next file, the quality at the next save, the size choice only at the next run.
+class BatchHost {
+ public:
+  virtual ~BatchHost() = default;
+
+  // --- settings ---
+  virtual std::string InputFolder() = 0;   // Edit1
+  virtual std::string OutputFolder() = 0;  // Edit2
+  virtual bool CropToRatio() = 0;          // CheckBox1 "縦横比変更"
+  virtual bool Reduce() = 0;               // CheckBox2 "解像度縮小(拡大は行いません)"
+  virtual bool HighQuality() = 0;          // CheckBox3 "高品質で圧縮"
+  virtual bool NoSubfolders() = 0;         // CheckBox4 "サブフォルダは検索しない", read at every subfolder
+  virtual bool SkipSmall() = 0;            // CheckBox5 "元画像が320px×240px以下はスキップ"
+  virtual SizeSettings Size() = 0;         // the size buttons, dpi buttons, Edit3 and Edit4
+  virtual int Quality() = 0;               // TrackBar1, 0 to 100, read at every save
+
+  // --- what to show ---
+  // Running state: progress bar shown, Execute disabled, Abort enabled; idle is the reverse.
+  virtual void EnterRunningState() = 0;
+  virtual void LeaveRunningState() = 0;
+  virtual void ClearMemo() = 0;
+  virtual void AddMemoLine(const std::string& line) = 0;
+  // Sets the status line and repaints it at once.
+  virtual void SetStatusText(const std::string& text) = 0;
+  virtual void SetProgress(int percent) = 0;
+  // A modal notice with an OK button.
+  virtual void ShowNotice(NoticeKind kind, const std::string& text) = 0;
+  // A modal question with はい first and default; true is はい, which always means: stop the run.
+  virtual bool AskYesNo(QuestionKind kind, const std::string& text) = 0;
+  // A file of the list is about to be worked on (index from 0); for progress displays of the host's own.
+  virtual void FileStarting(int /*index*/, int /*total*/) {}
+
+  // Lets pending events run (the window's event loop, or the command line's Ctrl-C check).
+  // Afterwards the run reads its abort flag, which only the host's abort sets.
+  virtual void PumpEvents() = 0;
+};
+
+}  // namespace phototrim

@@ -1,0 +1,261 @@
+// The batch run: start checks, the per-file steps with their questions, and the end of the run.
+#include "trim/run/batch_run.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/path_text.h"
+#include "trim/collect/collect_jpeg_files.h"
+#include "trim/run/one_file_work.h"
+#include "trim/run/work_ahead.h"
+#include "trim/format.h"
+#include "trim/save/jpeg_save.h"
+#include "trim/messages.h"
+#include "trim/result_codes.h"
+
+namespace phototrim {
+
+namespace {
+
+// How one file ended, as far as the loop over the files is concerned.
+enum class FileOutcome { Next, Stop };
+
+// The work host of a one-at-a-time run: the run's host itself, asked at the very moment.
+class DirectWorkHost : public FileWorkHost {
+ public:
+  explicit DirectWorkHost(BatchHost& host) : host_(host) {}
+  bool CropToRatio() override { return host_.CropToRatio(); }
+  bool SkipSmall() override { return host_.SkipSmall(); }
+  bool Reduce() override { return host_.Reduce(); }
+  bool HighQuality() override { return host_.HighQuality(); }
+  void AddMemoLine(const std::string& line) override { host_.AddMemoLine(line); }
+  void PumpEvents() override { host_.PumpEvents(); }
+
+ private:
+  BatchHost& host_;
+};
+
+class Run {
+ public:
+  Run(Workspace& workspace, BatchHost& host, int jobs) : ws_(workspace), host_(host), jobs_(jobs) {}
+
+  RunSummary Execute();
+
+ private:
+  bool StartChecks();
+  FileOutcome ProcessFile(int index);
+  // Puts a question; on はい the run is to stop: the abort flag is set and the memo says so.
+  bool StopOnYes(QuestionKind kind, const std::string& question);
+  // A failure put to the user; はい stops the run, いいえ counts one error and goes on.
+  FileOutcome AskAboutFailure(QuestionKind kind, const std::string& question, const char* memoLine);
+  FileOutcome OutOfMemory(const std::string& path);
+  void StartWorkers();
+  void Finish();
+
+  Workspace& ws_;
+  BatchHost& host_;
+  const int jobs_;
+  std::unique_ptr<WorkAhead> workers_;  // only when files are worked on ahead, on several threads
+  TargetSize pair_;
+  std::vector<std::string> files_;
+  RunSummary counts_;
+  bool OverwriteAllowed_ = false;  // set by いいえ to the existing-file question, for this run
+  std::string current_;  // the file being worked on, for a report of memory running out
+};
+
+bool Run::StartChecks() {
+  if (host_.InputFolder().empty()) {
+    host_.ShowNotice(NoticeKind::StartRefused, text::kNoInputFolder);
+    return false;
+  }
+  if (host_.OutputFolder().empty()) {
+    host_.ShowNotice(NoticeKind::StartRefused, text::kNoOutputFolder);
+    return false;
+  }
+  if (!host_.CropToRatio() && !host_.Reduce()) {
+    host_.ShowNotice(NoticeKind::StartRefused, text::kNoStepChosen);
+    return false;
+  }
+  pair_ = ComputeTargetSize(host_.Size());
+  // A fixed size of zero would divide by zero in the crop, a negative one make a crop of negative size.
+  if (pair_.LongSide < 1 || pair_.ShortSide < 1) {
+    host_.ShowNotice(NoticeKind::StartRefused, text::kFixedSizeNotPositive);
+    return false;
+  }
+  ws_.Counters = {};
+  CollectJpegFiles(host_.InputFolder(), files_, ws_.Counters, [this] { return host_.NoSubfolders(); });
+  if (ws_.Counters.JpegFileCount <= 0) {
+    host_.ShowNotice(NoticeKind::StartRefused, text::kNoJpegFiles);
+    return false;
+  }
+  return true;
+}
+
+RunSummary Run::Execute() {
+  if (!StartChecks()) return counts_;
+  counts_.started = true;
+  host_.EnterRunningState();
+  ws_.AbortRequested = false;
+  counts_.SavedCount = 0;
+  host_.ClearMemo();
+  host_.SetProgress(0);
+  try {
+    if (jobs_ > 1 && files_.size() > 1) StartWorkers();
+    for (int i = 0; i < static_cast<int>(files_.size()); ++i) {
+      if (ProcessFile(i) == FileOutcome::Stop) break;
+      if (workers_) workers_->Release(i);
+    }
+  } catch (const std::bad_alloc&) {
+    // Memory ran out outside the picture operations (which report it as a value): end the run
+    // as stopped, so the host goes back to its idle state.
+    OutOfMemory(current_);
+  }
+  workers_.reset();  // work on files after a stop is abandoned: nothing of it was written
+  Finish();
+  counts_.aborted = ws_.AbortRequested;
+  return counts_;
+}
+
+bool Run::StopOnYes(QuestionKind kind, const std::string& question) {
+  if (!host_.AskYesNo(kind, question)) return false;
+  ws_.AbortRequested = true;
+  host_.AddMemoLine(text::kMemoAborted);
+  return true;
+}
+
+FileOutcome Run::AskAboutFailure(QuestionKind kind, const std::string& question, const char* memoLine) {
+  if (StopOnYes(kind, question)) return FileOutcome::Stop;
+  host_.AddMemoLine(memoLine);
+  ++counts_.ErrorCount;
+  return FileOutcome::Next;
+}
+
+FileOutcome Run::OutOfMemory(const std::string& path) {
+  host_.ShowNotice(NoticeKind::OutOfMemory, Format(text::kOutOfMemory, path.c_str()));
+  ws_.AbortRequested = true;
+  host_.AddMemoLine(text::kMemoAborted);
+  return FileOutcome::Stop;
+}
+
+FileOutcome Run::ProcessFile(int index) {
+  const std::string& path = files_[static_cast<std::size_t>(index)];
+  const int total = static_cast<int>(files_.size());
+
+  current_ = path;
+  host_.FileStarting(index, total);
+  host_.AddMemoLine(path);
+  host_.PumpEvents();
+  if (ws_.AbortRequested) {
+    host_.ShowNotice(NoticeKind::Aborted, text::kAbortedNotice);
+    host_.AddMemoLine(text::kMemoAborted);
+    return FileOutcome::Stop;
+  }
+
+  // The work up to the first question: here, or already done by a worker and told now, in order.
+  const WorkAhead::Result* ahead = nullptr;
+  FileWork work;
+  if (workers_) {
+    ahead = &workers_->Take(index, [this, index] {
+      host_.PumpEvents();
+      if (ws_.AbortRequested) workers_->AbortFrom(index);
+    });
+    for (const std::string& line : ahead->memoLines) host_.AddMemoLine(line);
+    work = ahead->work;
+  } else {
+    DirectWorkHost direct(host_);
+    work = DoFileWork(ws_, path, pair_, direct);
+  }
+  switch (work.end) {
+    case FileWorkEnd::Ready:
+      break;
+    case FileWorkEnd::Skipped:
+      ++counts_.SkipCount;
+      return FileOutcome::Next;
+    case FileWorkEnd::Failed:
+      return AskAboutFailure(work.question, work.questionText, work.memoLine);
+    case FileWorkEnd::ReductionAborted:
+      ws_.AbortRequested = true;
+      host_.AddMemoLine(text::kMemoAborted);
+      host_.AddMemoLine(ahead ? ahead->errorText : ws_.ErrorText);
+      host_.SetStatusText(ahead ? ahead->errorText : ws_.ErrorText);
+      return FileOutcome::Stop;
+    case FileWorkEnd::OutOfMemory:
+      return OutOfMemory(path);
+  }
+
+  const std::string in = host_.InputFolder();
+  if (path.size() < in.size())
+    return AskAboutFailure(QuestionKind::BadName, Format(text::kAskBadName, path.c_str()), text::kMemoBadName);
+  bool cut = false;
+  const std::string outputPath = ComposeOutputPath(path, in, host_.OutputFolder(), cut);
+  if (cut) host_.AddMemoLine(text::kMemoNameTooLong);
+
+  if (!OverwriteAllowed_ && FileExists(outputPath)) {
+    if (StopOnYes(QuestionKind::ExistingFile, Format(text::kAskExisting, outputPath.c_str()))) return FileOutcome::Stop;
+    OverwriteAllowed_ = true;  // from now on, until the end of this run
+  }
+
+  const SaveJpegHost saveHost{[this] { return host_.Quality(); },
+                              [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); },
+                              &ws_.Sweeps};
+  const int saved = ahead ? SaveEncodedJpeg(outputPath, ahead->encoded, saveHost)
+                          : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
+  if (saved == kOutOfMemory) return OutOfMemory(outputPath);
+  if (saved != kOk) return AskAboutFailure(QuestionKind::Save, Format(text::kAskSave, outputPath.c_str()), text::kMemoSave);
+
+  ++counts_.SavedCount;
+  const int percent = (index * 100 + 100) / total;
+  host_.SetProgress(percent);
+  host_.SetStatusText(
+      Format(text::kProgressStatus, percent, index + 1, total, counts_.ErrorCount, counts_.SkipCount));
+  return FileOutcome::Next;
+}
+
+void Run::StartWorkers() {
+  // A file that is also the output of another file (an output tree inside the input tree, run
+  // again) must be read only after that output is written, exactly as a one-at-a-time run reads it.
+  const std::string in = host_.InputFolder(), out = host_.OutputFolder();
+  std::unordered_set<std::string> outputs;
+  for (const std::string& path : files_) {
+    bool cut = false;
+    if (path.size() >= in.size()) outputs.insert(ComposeOutputPath(path, in, out, cut));
+  }
+  std::vector<bool> waitForEarlier;
+  for (const std::string& path : files_) waitForEarlier.push_back(outputs.count(path) > 0);
+  const FileWorkSettings settings{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
+                                  host_.Quality()};
+  const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
+  workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice);
+}
+
+void Run::Finish() {
+  const std::string finalText = Format(ws_.AbortRequested ? text::kAbortedStatus : text::kFinishedStatus,
+                                       counts_.SavedCount, counts_.ErrorCount, counts_.SkipCount);
+  host_.ShowNotice(NoticeKind::Final, finalText);
+  host_.SetStatusText(finalText);
+  host_.LeaveRunningState();
+}
+
+}  // namespace
+
+std::string ComposeOutputPath(const std::string& path, const std::string& in, const std::string& out, bool& cut) {
+  cut = false;
+  std::string result = out.substr(0, kMaxPathBytes);
+  if (EndsWithSeparator(out) != 1 && result.size() < kMaxPathBytes) result += '/';
+  for (std::size_t i = in.size(); i < path.size(); ++i) {
+    if (result.size() >= kMaxPathBytes) {
+      cut = true;
+      break;
+    }
+    result += path[i];
+  }
+  return result;
+}
+
+RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs) { return Run(workspace, host, jobs).Execute(); }
+
+}  // namespace phototrim

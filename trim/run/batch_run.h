@@ -1,0 +1,31 @@
+// The batch run: every JPEG file of the input tree through load, skip, crop, reduce and save.
+#pragma once
+
+#include "trim/run/batch_host.h"
+#include "trim/run/workspace.h"
+
+namespace phototrim {
+
+// Runs one whole batch (the Execute command) and returns when it has ended: the start checks,
+// the collection, each file in list order with a question at every failure (はい stops), and the
+// final text. Everything is shown through `host`; settings are read from it as the run needs them.
+struct RunSummary {
+  bool started = false;  // false when a start check refused the run
+  bool aborted = false;  // stopped by the abort, a question answered はい, or memory running out
+  int SavedCount = 0;
+  int ErrorCount = 0;
+  int SkipCount = 0;
+};
+
+// With `jobs` above 1 the work of up to that many files (load, crop, reduction, encode) is done ahead on
+// worker threads, each with a workspace of its own, while this thread asks, saves and shows
+// everything in list order: the outcome, the files and every line are those of a one-at-a-time
+// run. Only for hosts whose answers and settings do not change during the run.
+RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs = 1);
+
+// The output path of the file `path` of a run whose input folder text is `in` and output folder
+// text `out`: `out`, a '/' when it has none at its end, and the tail of `path` after the byte length
+// of `in`, cut at 2047 bytes. `cut` tells whether the cut was needed. `path` must not be shorter than `in`.
+std::string ComposeOutputPath(const std::string& path, const std::string& in, const std::string& out, bool& cut);
+
+}  // namespace phototrim

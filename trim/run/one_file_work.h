@@ -1,0 +1,47 @@
+// One file's work that needs no answer from anyone: vanished test, load, skip rule, crop, reduction.
+#pragma once
+
+#include <string>
+
+#include "trim/run/batch_host.h"
+#include "trim/geometry/size_table.h"
+#include "trim/run/workspace.h"
+
+namespace phototrim {
+
+// What the work of one file reads and tells while it goes on. In a one-at-a-time run this is the
+// run's host itself; a worker thread records the lines and answers from a copy of the settings.
+class FileWorkHost {
+ public:
+  virtual ~FileWorkHost() = default;
+  virtual bool CropToRatio() = 0;
+  virtual bool SkipSmall() = 0;
+  virtual bool Reduce() = 0;
+  virtual bool HighQuality() = 0;
+  virtual void AddMemoLine(const std::string& line) = 0;
+  // Lets events run; afterwards the work reads the workspace's abort flag.
+  virtual void PumpEvents() = 0;
+};
+
+enum class FileWorkEnd {
+  Ready,              // the picture in the workspace is ready to be saved
+  Skipped,            // too small to be worth it
+  Failed,             // a failure to put to the user: `question`, `questionText`, `memoLine`
+  ReductionAborted,   // the high-quality reduction saw the abort; the reason text is in ErrorText
+  OutOfMemory,
+};
+
+struct FileWork {
+  FileWorkEnd end = FileWorkEnd::Ready;
+  QuestionKind question = QuestionKind::Decode;
+  std::string questionText;
+  const char* memoLine = "";
+  // Why it failed in the system's or libjpeg's own words, for hosts that show it (may be empty).
+  std::string reason;
+};
+
+// Takes the file at `path` into `workspace.WorkBitmap` and through the skip rule, the crop and the
+// reduction, exactly as far as it gets without a question; the first failure ends the work.
+FileWork DoFileWork(Workspace& workspace, const std::string& path, const TargetSize& pair, FileWorkHost& host);
+
+}  // namespace phototrim
