@@ -38,6 +38,10 @@ bool TerminalHost::AskYesNo(QuestionKind kind, const std::string& text) {
   return stop;
 }
 
+void TerminalHost::ShowFailureReason(const std::string& reason) {
+  if (!options_.quiet) ToStderr(reason);
+}
+
 void TerminalHost::FileStarting(int index, int total) {
   if (progress_) progress_->Update(index, total);
 }

@@ -38,6 +38,7 @@ class TerminalHost : public BatchHost {
   void ShowNotice(NoticeKind kind, const std::string& text) override;
   bool AskYesNo(QuestionKind kind, const std::string& text) override;
   void FileStarting(int index, int total) override;
+  void ShowFailureReason(const std::string& reason) override;
   void PumpEvents() override;
 
   // The final text of the run, as the window's last box shows it.

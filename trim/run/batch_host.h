@@ -44,6 +44,9 @@ class BatchHost {
   virtual bool AskYesNo(QuestionKind kind, const std::string& text) = 0;
   // A file of the list is about to be worked on (index from 0); for progress displays of the host's own.
   virtual void FileStarting(int /*index*/, int /*total*/) {}
+  // Why the current file failed, in the system's or libjpeg's own words, just before its question;
+  // the window's texts have no place for it, a terminal prints it.
+  virtual void ShowFailureReason(const std::string& /*reason*/) {}
 
   // Lets pending events run (the window's event loop, or the command line's Ctrl-C check).
   // Afterwards the run reads its abort flag, which only the host's abort sets.

@@ -176,6 +176,7 @@ FileOutcome Run::ProcessFile(int index) {
       ++counts_.SkipCount;
       return FileOutcome::Next;
     case FileWorkEnd::Failed:
+      if (!work.reason.empty()) host_.ShowFailureReason(work.reason);
       return AskAboutFailure(work.question, work.questionText, work.memoLine);
     case FileWorkEnd::ReductionAborted:
       ws_.AbortRequested = true;
