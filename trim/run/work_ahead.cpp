@@ -62,7 +62,9 @@ void WorkAhead::Work(Workspace& workspace) {
     const auto mayNotStart = [&] { return nextFile_ >= count || nextFile_ > abortFrom_; };
     changed_.wait(lock, [&] {
       if (mayNotStart()) return true;
-      if (nextFile_ >= released_ + 2 * jobs_) return false;  // far enough ahead
+      // Encoded pictures waiting for the run are bounded, not the distance in the list: a worker
+      // goes on past a large file that another worker still decodes, as long as few are waiting.
+      if (waiting_ >= 2 * jobs_) return false;
       return !waitForEarlier_[static_cast<std::size_t>(nextFile_)] || released_ == nextFile_;
     });
     if (mayNotStart()) return;
@@ -80,6 +82,7 @@ void WorkAhead::Work(Workspace& workspace) {
 
     lock.lock();
     results_[static_cast<std::size_t>(index)] = std::move(result);
+    ++waiting_;
     changed_.notify_all();
   }
 }
@@ -98,7 +101,10 @@ const WorkAhead::Result& WorkAhead::Take(int index, const std::function<void()>&
 
 void WorkAhead::Release(int index) {
   std::lock_guard lock(mutex_);
-  results_[static_cast<std::size_t>(index)].reset();
+  if (results_[static_cast<std::size_t>(index)]) {
+    results_[static_cast<std::size_t>(index)].reset();
+    --waiting_;
+  }
   released_ = index + 1;
   changed_.notify_all();
 }

@@ -39,10 +39,11 @@ class WorkAhead {
 
   // Starts `jobs` workers over `files`. A file whose `waitForEarlier` entry is set is started only
   // once every earlier file is released (it is the output of an earlier file, to be read after it
-  // has been written). Each worker has its own workspace, kept for the whole run. Workers run at
-  // most 2 x `jobs` files ahead of the run, which bounds the encoded pictures waiting to be saved.
+  // has been written). Each worker has its own workspace, kept for the whole run. A worker starts no
+  // new file while 2 x `jobs` files worked on wait for the run: at most `jobs` decoded pictures and
+  // 2 x `jobs` encoded ones are held at once.
   WorkAhead(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
-              const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice);
+            const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice);
   ~WorkAhead();
   WorkAhead(const WorkAhead&) = delete;
   WorkAhead& operator=(const WorkAhead&) = delete;
@@ -69,6 +70,7 @@ class WorkAhead {
   std::vector<std::optional<Result>> results_;
   int nextFile_ = 0;   // the next file a worker takes
   int released_ = 0;   // files the run is done with
+  int waiting_ = 0;    // files worked on and not yet released: their encoded pictures wait in memory
   std::atomic<int> abortFrom_;  // files from this index on see the abort; none after it starts
   std::vector<std::unique_ptr<Workspace>> workspaces_;
   std::vector<std::thread> threads_;
