@@ -3,6 +3,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "app/Unit2.h"
 #include "app/dialogs.h"
 #include "app/window_host.h"
+#include "folders/folder_host.h"
 #include "trim/run/workspace.h"
 
 class QCheckBox;
@@ -27,7 +29,9 @@ class QUrl;
 
 namespace phototrim::app {
 
-class TForm1 : public QWidget {
+// The window is the host of its folder commands (folders/): it lends them its fields, memo, status
+// line and dialogs through FolderHost.
+class TForm1 : public QWidget, public folders::FolderHost {
  public:
   // `dialogs` answers every box of the window; null means the real boxes (owned by the window).
   explicit TForm1(Dialogs* dialogs = nullptr, SplashOptions splash = {});
@@ -93,7 +97,7 @@ class TForm1 : public QWidget {
   void RadioButton1Click(QRadioButton* sender);
   void BitBtn2Click();  // runs one whole batch
   void BitBtn3Click();  // asks the run to stop
-  // The folder commands (folders/).
+  // The folder commands; their work is in folders/ (window_folders.cpp).
   void BitBtn8Click();
   void BitBtn1Click();
   void BitBtn4Click();
@@ -114,7 +118,7 @@ class TForm1 : public QWidget {
   void SetRunning(bool running);
   bool Running() const { return running_; }
   // Once an output folder has been chosen, the subfolder command stays available.
-  void SetOutputFolderChosen() {
+  void SetOutputFolderChosen() override {
     outputFolderChosen_ = true;
     UpdateControlStates();
   }
@@ -123,6 +127,20 @@ class TForm1 : public QWidget {
   bool CloseRequestedDuringRun() const { return closeAfterRun_; }
 
   TForm2* Form2 = nullptr;
+
+  // --- the window as the folder commands see it (folders/folder_host.h; window_folders.cpp) ---
+  std::string InputFolderPath() override;
+  void ShowInputFolder(const std::string& path) override;
+  std::string OutputFolderPath() override;
+  void ShowOutputFolder(const std::string& path) override;
+  void ClearMemo() override;
+  void AddMemoText(const QString& lines) override;
+  void ShowStatus(const QString& text) override;
+  bool NoSubfolders() override;
+  FolderCounters& Counters() override;
+  QString PickFolder(const QString& title) override;
+  void Notice(const QString& text) override;
+  std::optional<QString> AskText(const QString& title, const QString& label, int maxLength) override;
 
  protected:
   void setVisible(bool visible) override;

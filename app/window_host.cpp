@@ -10,7 +10,6 @@
 #include <QStatusBar>
 
 #include "app/Unit1.h"
-#include "folders/folder_field.h"
 
 namespace phototrim::app {
 
@@ -20,8 +19,8 @@ QString Text(const std::string& bytes) { return QString::fromUtf8(bytes.data(), 
 }  // namespace
 
 // The folder fields keep the chosen path's exact bytes beside the text they show.
-std::string WindowHost::InputFolder() { return folders::FolderFieldPath(*form_.Edit1); }
-std::string WindowHost::OutputFolder() { return folders::FolderFieldPath(*form_.Edit2); }
+std::string WindowHost::InputFolder() { return form_.InputFolderPath(); }
+std::string WindowHost::OutputFolder() { return form_.OutputFolderPath(); }
 bool WindowHost::CropToRatio() { return form_.CheckBox1->isChecked(); }
 bool WindowHost::Reduce() { return form_.CheckBox2->isChecked(); }
 // Read whatever its enabled state: disabling it changes what the user can do, not what a run does.

@@ -1,4 +1,4 @@
-// The folder statistics: the status text of a scan of the input folder (the scan is TForm1::ScanFolder).
+// The folder statistics: the status text of a scan of the input folder (the scan is folders::ScanFolder).
 #pragma once
 
 #include <string>

@@ -1,26 +1,22 @@
 // The subfolder command フォルダ作成: a new folder below the output folder becomes the output folder.
-#include <QLineEdit>
-
-#include "app/Unit1.h"
-#include "folders/folder_field.h"
+#include "folders/folder_commands.h"
 #include "folders/folder_texts.h"
 #include "folders/subfolder_name.h"
 #include "platform/file_system.h"
 #include "platform/path_text.h"
 #include "trim/format.h"
 
-namespace phototrim::app {
+namespace phototrim::folders {
 
-void TForm1::BitBtn4Click() {
-  using namespace folders;
-  const auto entered = dialogs().GetText(QString::fromUtf8(kNameDialogTitle), QString::fromUtf8(kNameDialogPrompt),
-                                         kNameDialogMaxCharacters);
+void MakeSubfolder(FolderHost& window) {
+  const auto entered = window.AskText(QString::fromUtf8(kNameDialogTitle), QString::fromUtf8(kNameDialogPrompt),
+                                      kNameDialogMaxCharacters);
   if (!entered) return;
   // Used as typed: leading and trailing spaces belong to the name.
   const std::string name = UsedNameBytes(entered->toUtf8().toStdString());
-  const std::string base = SubfolderBase(FolderFieldPath(*Edit2));
-  const auto tell = [this](const std::string& message) {
-    dialogs().Notice(MessageCaption, QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
+  const std::string base = SubfolderBase(window.OutputFolderPath());
+  const auto tell = [&window](const std::string& message) {
+    window.Notice(QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())));
   };
   switch (CheckSubfolderName(name, base)) {
     case NameCheck::Empty: return tell(kNameEmpty);
@@ -35,7 +31,7 @@ void TForm1::BitBtn4Click() {
   // Entering the folder is the test that it exists (and leaves it the current folder).
   if (nameFitsTheSystem && SetCurrentFolder(folder)) return tell(Format(kFolderExists, folder.c_str()));
   if (!nameFitsTheSystem || !CreateFolderTree(folder)) return tell(Format(kFolderNotCreated, folder.c_str()));
-  SetFolderField(*Edit2, EndsWithSeparator(folder) == 1 ? folder : folder + '/');
+  window.ShowOutputFolder(EndsWithSeparator(folder) == 1 ? folder : folder + '/');
 }
 
-}  // namespace phototrim::app
+}  // namespace phototrim::folders
