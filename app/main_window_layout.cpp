@@ -16,8 +16,8 @@
 #include "app/Unit1.h"
 #include "app/app_texts.h"
 #include "app/button_pictures.h"
+#include "app/size_captions.h"
 #include "app/window_style.h"
-#include "trim/geometry/size_table.h"
 
 namespace phototrim::app {
 
@@ -113,8 +113,8 @@ void TForm1::CreateControls() {
   fixed.setStyleHint(QFont::Monospace);
   fixed.setFixedPitch(true);
   auto* sizeGroup = new QButtonGroup(this);
-  for (std::size_t row = 0; row < kSizeTable.size(); ++row) {
-    const TSizeChoice& choice = kSizeTable[row];
+  for (std::size_t row = 0; row < kSizeCaptions.size(); ++row) {
+    const SizeCaption& choice = kSizeCaptions[row];
     const int top = kSizeButtonTops[row];
     // RadioButton1 and RadioButton3 are narrower than the others, as they always were.
     const int width = row == 0 ? 137 : row == 2 ? 145 : 153;

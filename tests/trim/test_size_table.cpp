@@ -55,7 +55,7 @@ TEST(ParseInteger, IsTheUsualSigned32BitConversion) {
 }
 
 TEST(SizeTable, EveryRowIsLongerThanHigh) {
-  for (const TSizeChoice& row : kSizeTable) EXPECT_GT(row.LongSide, row.ShortSide) << row.control;
+  for (const TSizeChoice& row : kSizeTable) EXPECT_GT(row.LongSide, row.ShortSide) << row.name;
   EXPECT_EQ(FindSizeRow("B5"), -1);
 }
 

@@ -7,29 +7,29 @@
 namespace phototrim {
 
 const std::array<TSizeChoice, 18> kSizeTable = {{
-    {"RadioButton1", "L　     89mm×127mm", "L", "", SizeKind::Print, 2000, 1401, "StaticText1", "1.42"},
-    {"RadioButton2", "はがき 102mm×152mm", "はがき", "postcard", SizeKind::Print, 2394, 1606, "StaticText2", "1.49"},
-    {"RadioButton3", "2L　   127mm×178mm", "2L", "", SizeKind::Print, 2803, 2000, "StaticText3", "1.39"},
-    {"RadioButton5", "八切　 165mm×216mm", "八切", "hachigiri", SizeKind::Print, 3402, 2598, "StaticText5", "1.309"},
-    {"RadioButton6", "六切　 203mm×254mm", "六切", "mutsugiri", SizeKind::Print, 4000, 3196, "StaticText6", "1.25"},
-    {"RadioButton7", "W六切　203mm×305mm", "W六切", "w-mutsugiri", SizeKind::Print, 4803, 3196, "StaticText7", "1.50"},
-    {"RadioButton8", "A4　   210mm×297mm", "A4", "", SizeKind::Print, 4677, 3307, "StaticText8", "1.414"},
-    {"RadioButton9", "四切　 254mm×305mm", "四切", "yotsugiri", SizeKind::Print, 4803, 4000, "StaticText9", "1.20"},
-    {"RadioButton10", "W四切　254mm×368mm", "W四切", "w-yotsugiri", SizeKind::Print, 5795, 4000, "StaticText10", "1.448"},
-    {"RadioButton4", "4Base　1536px×1024px", "4Base", "", SizeKind::Pixel, 1536, 1024, "StaticText4", "1.50"},
-    {"RadioButton15", "16Base 3072px×2048px", "16Base", "", SizeKind::Pixel, 3072, 2048, "StaticText11", "1.50"},
-    {"RadioButton20", "QVGA    320px× 240px", "QVGA", "", SizeKind::Pixel, 320, 240, "StaticText15", "1.33"},
-    {"RadioButton23", "VGA     640px× 480px", "VGA", "", SizeKind::Pixel, 640, 480, "StaticText18", "1.33"},
-    {"RadioButton17", "SVGA    800px× 600px", "SVGA", "", SizeKind::Pixel, 800, 600, "StaticText12", "1.33"},
-    {"RadioButton18", "XGA    1024px× 768px", "XGA", "", SizeKind::Pixel, 1024, 768, "StaticText13", "1.33"},
-    {"RadioButton19", "SXGA   1280px×1024px", "SXGA", "", SizeKind::Pixel, 1280, 1024, "StaticText14", "1.33"},
-    {"RadioButton21", "UXGA   1600px×1200px", "UXGA", "", SizeKind::Pixel, 1600, 1200, "StaticText16", "1.33"},
-    {"RadioButton22", "QXGA   2048px×1536px", "QXGA", "", SizeKind::Pixel, 2048, 1536, "StaticText17", "1.33"},
+    {"L", "", SizeKind::Print, 2000, 1401},
+    {"はがき", "postcard", SizeKind::Print, 2394, 1606},
+    {"2L", "", SizeKind::Print, 2803, 2000},
+    {"八切", "hachigiri", SizeKind::Print, 3402, 2598},
+    {"六切", "mutsugiri", SizeKind::Print, 4000, 3196},
+    {"W六切", "w-mutsugiri", SizeKind::Print, 4803, 3196},
+    {"A4", "", SizeKind::Print, 4677, 3307},
+    {"四切", "yotsugiri", SizeKind::Print, 4803, 4000},
+    {"W四切", "w-yotsugiri", SizeKind::Print, 5795, 4000},
+    {"4Base", "", SizeKind::Pixel, 1536, 1024},
+    {"16Base", "", SizeKind::Pixel, 3072, 2048},
+    {"QVGA", "", SizeKind::Pixel, 320, 240},
+    {"VGA", "", SizeKind::Pixel, 640, 480},
+    {"SVGA", "", SizeKind::Pixel, 800, 600},
+    {"XGA", "", SizeKind::Pixel, 1024, 768},
+    {"SXGA", "", SizeKind::Pixel, 1280, 1024},
+    {"UXGA", "", SizeKind::Pixel, 1600, 1200},
+    {"QXGA", "", SizeKind::Pixel, 2048, 1536},
 }};
 
 namespace {
-// Second ASCII aliases that users are as likely to type as the first.
-constexpr std::array<std::pair<const char*, int>, 2> kExtraAliases = {{{"hagaki", 1}, {"yatsugiri", 3}}};
+// Second ASCII aliases that users are as likely to type as the first, each with the name of its row.
+constexpr std::array<std::pair<const char*, const char*>, 2> kExtraAliases = {{{"hagaki", "はがき"}, {"yatsugiri", "八切"}}};
 
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -95,8 +95,8 @@ int FindSizeRow(std::string_view name) {
     if (SameIgnoringAsciiCase(name, choice.name) || (*choice.alias && SameIgnoringAsciiCase(name, choice.alias)))
       return static_cast<int>(row);
   }
-  for (const auto& [alias, row] : kExtraAliases)
-    if (SameIgnoringAsciiCase(name, alias)) return row;
+  for (const auto& [alias, rowName] : kExtraAliases)
+    if (SameIgnoringAsciiCase(name, alias)) return FindSizeRow(rowName);
   return -1;
 }
 

@@ -9,20 +9,17 @@ namespace phototrim {
 
 enum class SizeKind { Print, Pixel };
 
-// One size button of the window: its control, caption, kind, pair and the ratio shown beside it.
+// One size the user can choose: its names, its kind and its pair. (How the window shows it is the
+// window's matter.)
 struct TSizeChoice {
-  const char* control;     // RadioButton1 …
-  const char* caption;     // as the button shows it, aligned for a fixed-pitch font
   const char* name;        // the short name users type: "L", "はがき", "QXGA" …
   const char* alias;       // an ASCII alias for the command line, or ""
   SizeKind kind;
   int LongSide;            // pixels; at 400 dpi for print sizes
   int ShortSide;
-  const char* ratioControl;
-  const char* ratioText;   // display only
 };
 
-// In the order the buttons stand in the window, top to bottom.
+// In the order the size buttons stand in the window, top to bottom; a run knows its size by its row.
 extern const std::array<TSizeChoice, 18> kSizeTable;
 
 // The resolutions a print size can be scaled to.
