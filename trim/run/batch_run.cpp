@@ -63,7 +63,7 @@ class Run {
   TargetSize pair_;
   std::vector<std::string> files_;
   RunSummary counts_;
-  bool OverwriteAllowed_ = false;  // set by いいえ to the existing-file question, for this run
+  bool overwriteAllowed_ = false;  // set by いいえ to the existing-file question, for this run
   std::string current_;  // the file being worked on, for a report of memory running out
 };
 
@@ -195,9 +195,9 @@ FileOutcome Run::ProcessFile(int index) {
   const std::string outputPath = ComposeOutputPath(path, in, host_.OutputFolder(), cut);
   if (cut) host_.AddMemoLine(text::kMemoNameTooLong);
 
-  if (!OverwriteAllowed_ && FileExists(outputPath)) {
+  if (!overwriteAllowed_ && FileExists(outputPath)) {
     if (StopOnYes(QuestionKind::ExistingFile, Format(text::kAskExisting, outputPath.c_str()))) return FileOutcome::Stop;
-    OverwriteAllowed_ = true;  // from now on, until the end of this run
+    overwriteAllowed_ = true;  // from now on, until the end of this run
   }
 
   const SaveJpegHost saveHost{[this] { return host_.Quality(); },

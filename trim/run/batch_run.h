@@ -6,9 +6,7 @@
 
 namespace phototrim {
 
-// Runs one whole batch (the Execute command) and returns when it has ended: the start checks,
-// the collection, each file in list order with a question at every failure (はい stops), and the
-// final text. Everything is shown through `host`; settings are read from it as the run needs them.
+// How a run ended, in numbers, for hosts that answer with more than texts (an exit status).
 struct RunSummary {
   bool started = false;  // false when a start check refused the run
   bool aborted = false;  // stopped by the abort, a question answered はい, or memory running out
@@ -17,6 +15,9 @@ struct RunSummary {
   int SkipCount = 0;
 };
 
+// Runs one whole batch (the Execute command) and returns when it has ended: the start checks,
+// the collection, each file in list order with a question at every failure (はい stops), and the
+// final text. Everything is shown through `host`; settings are read from it as the run needs them.
 // With `jobs` above 1 the work of up to that many files (load, crop, reduction, encode) is done ahead on
 // worker threads, each with a workspace of its own, while this thread asks, saves and shows
 // everything in list order: the outcome, the files and every line are those of a one-at-a-time

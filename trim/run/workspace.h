@@ -23,8 +23,8 @@ struct Workspace {
   // How often long computations let the host's events run (tests use zero: at every chance).
   EventPump::Clock::duration PumpSlice = EventPump::kSlice;
 
-  FolderCounters Counters;
-  LeftoverSweeps Sweeps;    // output folders searched for leftover temporary files, and when  // filled by CollectJpegFiles, for the run and the folder statistics
+  FolderCounters Counters;  // filled by CollectJpegFiles, for the run and the folder statistics
+  LeftoverSweeps Sweeps;    // output folders searched for leftover temporary files, and when
 
   Workspace() {
     WorkBitmap.Reset(10, 10);
