@@ -5,6 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
+# The layers first: an include from a lower layer to a higher one fails the run before anything builds.
+bash scripts/include_arrows.sh
+
 jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPHOTOTRIM_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
