@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing phototrim need, when they are missing.
 # Uses apt-get, through sudo when not run as root. Downloads nothing from anywhere else.
+# Further package names on the command line are installed as well (a script's own extra tools).
 set -euo pipefail
 
 packages=(
@@ -15,7 +16,11 @@ packages=(
   fonts-ipafont-mincho     # the splash line's Mincho face
   xvfb xauth               # running the window without a display (xvfb-run)
   clang libclang-rt-14-dev # the fuzzing targets (libFuzzer, ASan, UBSan)
+  go-md2man                # the manual pages, written in Markdown
+  dpkg-dev                 # dpkg-shlibdeps, for the Debian package's Depends
+  lintian desktop-file-utils appstream man-db bash-completion  # the checks of the package and its files
 )
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
