@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds phototrim and runs every test: once as released, once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Installs what it needs first.
+# Builds phototrim and runs every test: once as released, with the checks of its Debian package, once
+# more under AddressSanitizer and UndefinedBehaviorSanitizer. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -12,6 +12,10 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DPHOTOTRIM_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
+
+# The Debian package of that build, and the checks a desktop program's package passes.
+bash scripts/package.sh
+bash scripts/check-package.sh
 
 # The engine and the command line under the sanitizers; the window's tests ran above.
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPHOTOTRIM_SANITIZE=ON -DPHOTOTRIM_TESTS=ON \
