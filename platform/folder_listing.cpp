@@ -2,6 +2,7 @@
 #include "platform/folder_listing.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +14,10 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
   if (dir == nullptr) return std::nullopt;
   const int dirFd = ::dirfd(dir);
   std::vector<FolderEntry> entries;
-  while (const dirent* entry = ::readdir(dir)) {
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (entry == nullptr) break;
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     FolderEntry item{name, false, 0, 0};
@@ -28,7 +32,13 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     }
     entries.push_back(std::move(item));
   }
+  // readdir ends with errno untouched at the end of the folder, and sets it when reading failed.
+  const int error = errno;
   ::closedir(dir);
+  if (error != 0) {
+    errno = error;
+    return std::nullopt;
+  }
   std::sort(entries.begin(), entries.end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return entries;

@@ -14,7 +14,8 @@ struct FolderEntry {
   std::uint64_t device = 0, inode = 0;  // identity of a folder, to recognise loops
 };
 
-// The entries of a folder without "." and "..", or nothing when the folder cannot be opened.
+// The entries of a folder without "." and "..", or nothing when the folder cannot be read whole,
+// with errno telling why.
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 
 // Identity (device, inode) of a folder, or nothing when it cannot be read.

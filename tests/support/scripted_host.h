@@ -21,15 +21,18 @@ class ScriptedHost : public BatchHost {
   // Answers to questions in order (true = はい); when they run out, `defaultAnswer`.
   std::deque<bool> answers;
   bool defaultAnswer = false;
-  // Called at every pump with its count from 1; may change settings or raise the abort.
+  // Called at every pump with its count from 1; may change settings or raise the abort. The pumps
+  // while the files are collected are counted apart, for `onCollectingPump`.
   std::function<void(int)> onPump;
+  std::function<void(int)> onCollectingPump;
 
   // What the run showed.
   std::vector<std::string> memo, notices, questions, statusTexts, events;
   std::vector<int> progress;
   std::vector<QuestionKind> questionKinds;
-  bool running = false;
-  int pumps = 0;
+  bool running = false, collecting = false;
+  int pumps = 0, collectingPumps = 0;
+  std::vector<std::string> failureReasons, unreadableFolders;
 
   std::string InputFolder() override { return input; }
   std::string OutputFolder() override { return output; }
@@ -68,7 +71,17 @@ class ScriptedHost : public BatchHost {
     answers.pop_front();
     return answer;
   }
+  void ShowFailureReason(const std::string& reason) override { failureReasons.push_back(reason); }
+  void SetCollecting(bool on) override { collecting = on; }
+  void ShowUnreadableFolder(const std::string& folder, const std::string& reason) override {
+    unreadableFolders.push_back(folder + ": " + reason);
+  }
   void PumpEvents() override {
+    if (collecting) {
+      ++collectingPumps;
+      if (onCollectingPump) onCollectingPump(collectingPumps);
+      return;
+    }
     ++pumps;
     if (onPump) onPump(pumps);
   }

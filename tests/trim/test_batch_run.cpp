@@ -71,6 +71,25 @@ TEST_F(BatchRunTest, StartChecksRefuseBeforeAnythingChanges) {
   EXPECT_FALSE(fs::exists(folder / "out/a.jpg"));
 }
 
+TEST_F(BatchRunTest, TheAbortDuringTheCollectionStopsItBeforeTheRunStarts) {
+  for (int i = 0; i < 20; ++i) WriteJpeg(folder / Format("in/%02d/a.jpg", i), 400, 300);
+  workspace.PumpSlice = {};
+  // Events run while the files are collected; the abort seen there ends the collection at once.
+  host.onCollectingPump = [this](int) { workspace.AbortRequested = true; };
+  const RunSummary summary = Run();
+  EXPECT_EQ(host.collectingPumps, 1);
+  EXPECT_FALSE(summary.started);
+  EXPECT_TRUE(summary.aborted);
+  EXPECT_EQ(host.notices, std::vector<std::string>{text::kAbortedNotice});
+  EXPECT_EQ(host.events, std::vector<std::string>{"notice"}) << "nothing but the notice may change";
+  EXPECT_FALSE(fs::exists(folder / "out/00"));
+  // The next run is not stopped by the abort left set.
+  host = {};
+  host.input = folder / "in/";
+  host.output = folder / "out/";
+  EXPECT_EQ(Run().SavedCount, 20);
+}
+
 TEST_F(BatchRunTest, SubfoldersSwitchedOffStillCountsThem) {
   WriteJpeg(folder / "in/sub/a.jpg", 400, 300);
   host.noSubfolders = true;

@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "support/child_process.h"
 #include "support/test_folder.h"
 #include "trim/collect/collect_jpeg_files.h"
+#include "trim/format.h"
 
 namespace phototrim {
 namespace {
@@ -83,16 +85,36 @@ TEST(CollectJpegFiles, NamesThatAreNotUtf8AreFoundAsTheyAre) {
   EXPECT_EQ(Collect(folder.Path(), counters), std::vector<std::string>{folder / shiftJis});
 }
 
-TEST(CollectJpegFiles, FollowsLinksButNeverLoops) {
+TEST(CollectJpegFiles, EntersEachFolderOnceWhateverLinksJoinThem) {
   TestFolder folder;
   WriteText(folder / "in/a.jpg", "");
   WriteText(folder / "elsewhere/b.jpg", "");
   ASSERT_EQ(::symlink((folder / "elsewhere").c_str(), (folder / "in/linked").c_str()), 0);
   ASSERT_EQ(::symlink((folder / "in").c_str(), (folder / "in/loop").c_str()), 0);
-  FolderCounters counters;
-  const auto list = Collect(folder / "in", counters);
-  EXPECT_EQ(list, (std::vector<std::string>{folder / "in/a.jpg", folder / "in/linked/b.jpg"}));
-  EXPECT_EQ(counters.SubfolderCount, 2);
+  ASSERT_EQ(::symlink((folder / "elsewhere").c_str(), (folder / "in/zlinked again").c_str()), 0);
+  // 25 folders, each with two links to the next: 2^25 ways down, 25 folders to enter.
+  for (int i = 0; i < 25; ++i) {
+    WriteText(folder / Format("chain/%02d/p.jpg", i), "");
+    for (const char* link : {"x", "y"})
+      ASSERT_EQ(::symlink((folder / Format("chain/%02d", i + 1)).c_str(), (folder / Format("chain/%02d/%s", i, link)).c_str()), 0);
+  }
+  testing::MakeFolders(folder / "chain/25");
+  ASSERT_EQ(::symlink((folder / "chain/00").c_str(), (folder / "in/chain").c_str()), 0);
+  // In a child, bounded: walking every way down would take hours and gigabytes.
+  const testing::ChildResult child = testing::RunInChild(
+      [&] {
+        FolderCounters counters;
+        const auto list = Collect(folder / "in", counters);
+        EXPECT_EQ(list.size(), 27u);
+        EXPECT_EQ(list[0], folder / "in/a.jpg");
+        EXPECT_EQ(list[1], folder / "in/chain/p.jpg");
+        EXPECT_EQ(list[2], folder / "in/chain/x/p.jpg");
+        EXPECT_EQ(list.back(), folder / "in/linked/b.jpg");
+        // Every link is a subfolder met, entered or not: 4 in in/, 2 in each folder of the chain.
+        EXPECT_EQ(counters.SubfolderCount, 54);
+      },
+      {std::uint64_t{512} << 20, 60});
+  EXPECT_TRUE(child.Passed()) << child.Describe();
 }
 
 }  // namespace

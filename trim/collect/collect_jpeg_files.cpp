@@ -1,7 +1,9 @@
-// CollectJpegFiles: walks a folder tree depth-first, sorted by name, without loops.
+// CollectJpegFiles: walks a folder tree depth-first, sorted by name, entering each folder once.
 #include "trim/collect/collect_jpeg_files.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <set>
 #include <utility>
 
 #include "platform/folder_listing.h"
@@ -13,31 +15,40 @@ namespace {
 
 using FolderId = std::pair<std::uint64_t, std::uint64_t>;
 
-void Collect(const std::string& folder, std::vector<std::string>& list, FolderCounters& counters,
-             const std::function<bool()>& noSubfolders, std::vector<FolderId>& descent) {
-  const auto entries = ListFolder(folder);
-  if (!entries) return;
-  const std::string prefix = EndsWithSeparator(folder) == 1 ? folder : folder + '/';
-  for (const FolderEntry& entry : *entries) {
-    if (entry.isFolder) {
-      ++counters.SubfolderCount;
-      if (noSubfolders && noSubfolders()) continue;
-      const FolderId id{entry.device, entry.inode};
-      bool onTheWayDown = false;
-      for (const FolderId& above : descent) onTheWayDown = onTheWayDown || above == id;
-      if (onTheWayDown) continue;  // a link back up the tree: entering it would never end
-      descent.push_back(id);
-      Collect(prefix + entry.name, list, counters, noSubfolders, descent);
-      descent.pop_back();
-    } else {
-      ++counters.FileCount;
-      if (HasJpegExtension(entry.name)) {
-        list.push_back(prefix + entry.name);
-        ++counters.JpegFileCount;
+struct Collection {
+  std::vector<std::string>& list;
+  FolderCounters& counters;
+  const std::function<bool()>& noSubfolders;
+  const CollectWatch& watch;
+  std::set<FolderId> entered;
+  bool stopped = false;
+
+  bool Stop() { return stopped = stopped || (watch.stop && watch.stop()); }
+
+  void Folder(const std::string& folder) {
+    const auto entries = ListFolder(folder);
+    if (!entries) {
+      if (watch.unreadable) watch.unreadable(folder, errno);
+      return;
+    }
+    const std::string prefix = EndsWithSeparator(folder) == 1 ? folder : folder + '/';
+    for (const FolderEntry& entry : *entries) {
+      if (Stop()) return;
+      if (entry.isFolder) {
+        ++counters.SubfolderCount;
+        if (noSubfolders && noSubfolders()) continue;
+        if (!entered.insert({entry.device, entry.inode}).second) continue;  // met before: once is enough
+        Folder(prefix + entry.name);
+      } else {
+        ++counters.FileCount;
+        if (HasJpegExtension(entry.name)) {
+          list.push_back(prefix + entry.name);
+          ++counters.JpegFileCount;
+        }
       }
     }
   }
-}
+};
 
 }  // namespace
 
@@ -48,10 +59,10 @@ bool HasJpegExtension(const std::string& name) {
 }
 
 void CollectJpegFiles(const std::string& folder, std::vector<std::string>& list, FolderCounters& counters,
-                      const std::function<bool()>& noSubfolders) {
-  std::vector<FolderId> descent;
-  if (const auto id = FolderIdentity(folder)) descent.push_back(*id);
-  Collect(folder, list, counters, noSubfolders, descent);
+                      const std::function<bool()>& noSubfolders, const CollectWatch& watch) {
+  Collection collection{list, counters, noSubfolders, watch, {}, false};
+  if (const auto id = FolderIdentity(folder)) collection.entered.insert(*id);
+  if (!collection.Stop()) collection.Folder(folder);
 }
 
 }  // namespace phototrim

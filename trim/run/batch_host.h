@@ -47,6 +47,12 @@ class BatchHost {
   // Why the current file failed, in the system's or libjpeg's own words, just before its question;
   // the window's texts have no place for it, a terminal prints it.
   virtual void ShowFailureReason(const std::string& /*reason*/) {}
+  // The run is collecting its files (true), or has done so (false). Events run meanwhile, so the
+  // host offers its abort: the window enables 中断 and keeps 実行 from starting a second run.
+  virtual void SetCollecting(bool /*collecting*/) {}
+  // A folder of the input tree could not be read, with the system's reason; its files are missing
+  // from the run. The window's memo has no line for it; a terminal prints it.
+  virtual void ShowUnreadableFolder(const std::string& /*folder*/, const std::string& /*reason*/) {}
 
   // Lets pending events run (the window's event loop, or the command line's Ctrl-C check).
   // Afterwards the run reads its abort flag, which only the host's abort sets.

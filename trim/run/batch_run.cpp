@@ -2,8 +2,11 @@
 #include "trim/run/batch_run.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
 #include <unordered_set>
 #include <vector>
 
@@ -47,6 +50,8 @@ class Run {
 
  private:
   bool StartChecks();
+  // The file list; false when the abort came while it was being made.
+  bool Collect();
   FileOutcome ProcessFile(int index);
   // Puts a question; on はい the run is to stop: the abort flag is set and the memo says so.
   bool StopOnYes(QuestionKind kind, const std::string& question);
@@ -86,13 +91,35 @@ bool Run::StartChecks() {
     host_.ShowNotice(NoticeKind::StartRefused, text::kFixedSizeNotPositive);
     return false;
   }
-  ws_.Counters = {};
-  CollectJpegFiles(host_.InputFolder(), files_, ws_.Counters, [this] { return host_.NoSubfolders(); });
+  if (!Collect()) return false;
   if (ws_.Counters.JpegFileCount <= 0) {
     host_.ShowNotice(NoticeKind::StartRefused, text::kNoJpegFiles);
     return false;
   }
   return true;
+}
+
+bool Run::Collect() {
+  // A large tree takes a while to list: the host's events run meanwhile, so that the abort (the
+  // window's 中断 or close, a signal, Ctrl-C) is seen within a few milliseconds. An abort left set
+  // by an earlier run means nothing here. The counts are the run's own until the end: the folder
+  // statistics of a folder dropped meanwhile reset the workspace's.
+  FolderCounters counters;
+  ws_.AbortRequested = false;
+  host_.SetCollecting(true);
+  EventPump pump([this] { host_.PumpEvents(); }, ws_.AbortRequested, ws_.PumpSlice);
+  const CollectWatch watch{[&pump] { return pump.ShouldStop(); },
+                           [this](const std::string& folder, int error) {
+                             host_.ShowUnreadableFolder(folder, std::strerror(error));
+                           }};
+  CollectJpegFiles(host_.InputFolder(), files_, counters, [this] { return host_.NoSubfolders(); }, watch);
+  ws_.Counters = counters;
+  host_.SetCollecting(false);
+  if (!ws_.AbortRequested) return true;
+  // Stopped before it began: nothing was touched, so there is nothing to count or show but the stop.
+  host_.ShowNotice(NoticeKind::Aborted, text::kAbortedNotice);
+  counts_.aborted = true;
+  return false;
 }
 
 RunSummary Run::Execute() {
