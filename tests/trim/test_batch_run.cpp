@@ -336,32 +336,14 @@ TEST_F(BatchRunTest, InputAsOutputReplacesEachOriginalAfterOneNo) {
   EXPECT_EQ(testing::ListFilesBelow(folder / "in"), std::vector<std::string>{"a.jpg"}) << "no temporary file left";
 }
 
-TEST(ComposeOutputPath, MirrorsTheTailUnderTheOutputFolder) {
-  bool cut = true;
-  EXPECT_EQ(ComposeOutputPath("/p/in/1/a.jpg", "/p/in/", "/q/out/", cut), "/q/out/1/a.jpg");
-  EXPECT_FALSE(cut);
-  EXPECT_EQ(ComposeOutputPath("/p/in/1/a.jpg", "/p/in/", "/q/out", cut), "/q/out/1/a.jpg");
+TEST(ComposeOutputPath, MirrorsTheTailUnderTheOutputFolderWithoutEverCuttingIt) {
+  EXPECT_EQ(ComposeOutputPath("/p/in/1/a.jpg", "/p/in/", "/q/out/"), "/q/out/1/a.jpg");
+  EXPECT_EQ(ComposeOutputPath("/p/in/1/a.jpg", "/p/in/", "/q/out"), "/q/out/1/a.jpg");
   // A dropped input folder has no trailing separator: the seam holds two, and stays so.
-  EXPECT_EQ(ComposeOutputPath("/p/in/a.jpg", "/p/in", "/q/out/", cut), "/q/out//a.jpg");
-  EXPECT_EQ(ComposeOutputPath("/写真/1組/IMG.JPG", "/写真/", "/出力/", cut), "/出力/1組/IMG.JPG");
-}
-
-TEST(ComposeOutputPath, CutsAt2047Bytes) {
-  bool cut = false;
+  EXPECT_EQ(ComposeOutputPath("/p/in/a.jpg", "/p/in", "/q/out/"), "/q/out//a.jpg");
+  EXPECT_EQ(ComposeOutputPath("/写真/1組/IMG.JPG", "/写真/", "/出力/"), "/出力/1組/IMG.JPG");
   const std::string out = "/" + std::string(2040, 'o') + "/";
-  const std::string result = ComposeOutputPath("/in/abcdefgh.jpg", "/in/", out, cut);
-  EXPECT_TRUE(cut);
-  EXPECT_EQ(result.size(), 2047u);
-  EXPECT_EQ(result.substr(out.size()), "abcde");
-  EXPECT_EQ(ComposeOutputPath("/in/abcde.jpg", "/in/", "/" + std::string(2036, 'o') + "/", cut).size(), 2047u);
-  EXPECT_FALSE(cut) << "exactly 2047 bytes needs no cut";
-}
-
-TEST_F(BatchRunTest, TooLongOutputPathIsLoggedAndCut) {
-  WriteJpeg(folder / "in/abcdefgh.jpg", 400, 300);
-  host.output = host.output + std::string(2047 - host.output.size() - 3, 'x');
-  Run();
-  EXPECT_NE(std::find(host.memo.begin(), host.memo.end(), text::kMemoNameTooLong), host.memo.end());
+  EXPECT_EQ(ComposeOutputPath("/in/abcdefgh.jpg", "/in/", out), out + "abcdefgh.jpg");
 }
 
 }  // namespace

@@ -354,20 +354,30 @@ std::string OutputFolderOfLength(const TestFolder& folder, std::size_t length) {
 
 TEST(FaultMatrix, OutputPathAtAndPast2047Bytes) {
   TestFolder folder;
-  WriteJpeg(folder / "in/a.jpg", 400, 300);
-  // At the limit: 2042 bytes of folder and "a.jpg" make 2047; saved there without a word.
-  TrialRun at(folder / "in/", OutputFolderOfLength(folder, 2042));
-  ASSERT_EQ(at.host.output.size() + 5, 2047u);
+  const std::string out = OutputFolderOfLength(folder, 2038);
+  // At the limit: 2038 bytes of folder and "abcde.jpg" make 2047; saved there without a word.
+  WriteJpeg(folder / "in/abcde.jpg", 400, 300);
+  TrialRun at(folder / "in/", out);
   at.Go();
   EXPECT_EQ(at.summary.SavedCount, 1);
   EXPECT_EQ(at.Count(text::kMemoNameTooLong), 0);
-  EXPECT_EQ(JpegSize(at.host.output + "a.jpg"), std::make_pair(400, 300));
-  // One byte past it: the path is cut to 2047 bytes, said once in the memo, and saved there.
-  TrialRun past(folder / "in/", OutputFolderOfLength(folder, 2043));
+  const Bytes saved = testing::ReadBytes(out + "abcde.jpg");
+  // Past it: cut at 2047 bytes, both names would land on that picture. Each fails as a failed
+  // save instead, and nothing is written.
+  WriteJpeg(folder / "more/abcde.jpgx.jpg", 400, 300);
+  WriteJpeg(folder / "more/abcde.jpgy.jpg", 400, 300);
+  TrialRun past(folder / "more/", out);
   past.Go();
-  EXPECT_EQ(past.summary.SavedCount, 1);
-  EXPECT_EQ(past.Count(text::kMemoNameTooLong), 1);
-  EXPECT_EQ(JpegSize(past.host.output + "a.jp"), std::make_pair(400, 300));
+  EXPECT_EQ(past.summary.SavedCount, 0);
+  EXPECT_EQ(past.summary.ErrorCount, 2);
+  EXPECT_EQ(past.host.memo, (std::vector<std::string>{folder / "more/abcde.jpgx.jpg", text::kMemoNameTooLong,
+                                                      text::kMemoSave, folder / "more/abcde.jpgy.jpg",
+                                                      text::kMemoNameTooLong, text::kMemoSave}));
+  EXPECT_EQ(past.host.questions.front(), Format(text::kAskSave, (out + "abcde.jpgx.jpg").c_str()));
+  EXPECT_EQ(past.host.questionKinds, std::vector<QuestionKind>(2, QuestionKind::Save));
+  EXPECT_EQ(past.host.failureReasons.front(), std::strerror(ENAMETOOLONG));
+  EXPECT_EQ(testing::ListFilesBelow(folder / "out").size(), 1u);
+  EXPECT_EQ(testing::ReadBytes(out + "abcde.jpg"), saved);
 }
 
 TEST(FaultMatrix, ShiftJisNamesAreFoundProcessedLoggedAndCounted) {

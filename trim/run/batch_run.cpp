@@ -218,9 +218,14 @@ FileOutcome Run::ProcessFile(int index) {
   const std::string in = host_.InputFolder();
   if (path.size() < in.size())
     return AskAboutFailure(QuestionKind::BadName, Format(text::kAskBadName, path.c_str()), text::kMemoBadName);
-  bool cut = false;
-  const std::string outputPath = ComposeOutputPath(path, in, host_.OutputFolder(), cut);
-  if (cut) host_.AddMemoLine(text::kMemoNameTooLong);
+  const std::string outputPath = ComposeOutputPath(path, in, host_.OutputFolder());
+  const std::string askSave = Format(text::kAskSave, outputPath.c_str());
+  if (outputPath.size() > kMaxPathBytes) {
+    // Cut short, the path would name another file, or one in another folder: nothing is written.
+    host_.AddMemoLine(text::kMemoNameTooLong);
+    host_.ShowFailureReason(std::strerror(ENAMETOOLONG));
+    return AskAboutFailure(QuestionKind::Save, askSave, text::kMemoSave);
+  }
 
   if (!overwriteAllowed_ && FileExists(outputPath)) {
     if (StopOnYes(QuestionKind::ExistingFile, Format(text::kAskExisting, outputPath.c_str()))) return FileOutcome::Stop;
@@ -248,10 +253,8 @@ void Run::StartWorkers() {
   // again) must be read only after that output is written, exactly as a one-at-a-time run reads it.
   const std::string in = host_.InputFolder(), out = host_.OutputFolder();
   std::unordered_set<std::string> outputs;
-  for (const std::string& path : files_) {
-    bool cut = false;
-    if (path.size() >= in.size()) outputs.insert(ComposeOutputPath(path, in, out, cut));
-  }
+  for (const std::string& path : files_)
+    if (path.size() >= in.size()) outputs.insert(ComposeOutputPath(path, in, out));
   std::vector<bool> waitForEarlier;
   for (const std::string& path : files_) waitForEarlier.push_back(outputs.count(path) > 0);
   const FileWorkSettings settings{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
@@ -270,18 +273,10 @@ void Run::Finish() {
 
 }  // namespace
 
-std::string ComposeOutputPath(const std::string& path, const std::string& in, const std::string& out, bool& cut) {
-  cut = false;
-  std::string result = out.substr(0, kMaxPathBytes);
-  if (EndsWithSeparator(out) != 1 && result.size() < kMaxPathBytes) result += '/';
-  for (std::size_t i = in.size(); i < path.size(); ++i) {
-    if (result.size() >= kMaxPathBytes) {
-      cut = true;
-      break;
-    }
-    result += path[i];
-  }
-  return result;
+std::string ComposeOutputPath(const std::string& path, const std::string& in, const std::string& out) {
+  std::string result = out;
+  if (EndsWithSeparator(out) != 1) result += '/';
+  return result.append(path, std::min(in.size(), path.size()));
 }
 
 RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs) { return Run(workspace, host, jobs).Execute(); }

@@ -9,7 +9,9 @@ namespace phototrim {
 // How a run ended, in numbers, for hosts that answer with more than texts (an exit status).
 struct RunSummary {
   bool started = false;  // false when a start check refused the run
-  bool aborted = false;  // stopped by the abort, a question answered はい, or memory running out
+  // stopped by the abort (also while the files were being collected, before the run started), a
+  // question answered はい, or memory running out outside the picture operations
+  bool aborted = false;
   int SavedCount = 0;
   int ErrorCount = 0;
   int SkipCount = 0;
@@ -26,7 +28,8 @@ RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs = 1);
 
 // The output path of the file `path` of a run whose input folder text is `in` and output folder
 // text `out`: `out`, a '/' when it has none at its end, and the tail of `path` after the byte length
-// of `in`, cut at 2047 bytes. `cut` tells whether the cut was needed. `path` must not be shorter than `in`.
-std::string ComposeOutputPath(const std::string& path, const std::string& in, const std::string& out, bool& cut);
+// of `in`. Never cut: a path of more than 2047 bytes is the run's to refuse. `path` must not be
+// shorter than `in`.
+std::string ComposeOutputPath(const std::string& path, const std::string& in, const std::string& out);
 
 }  // namespace phototrim
