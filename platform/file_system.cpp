@@ -21,13 +21,19 @@ bool FolderExists(const std::string& path) {
 
 bool SetCurrentFolder(const std::string& path) { return !path.empty() && ::chdir(path.c_str()) == 0; }
 
-bool CreateFolderTree(const std::string& folder) {
+bool CreateFolderTree(const std::string& folder, std::vector<std::string>* made) {
   if (folder.empty() || FolderExists(folder)) return true;
   const std::string parent = ParentFolderOf(folder);
-  if (parent != folder && !parent.empty() && !CreateFolderTree(parent)) return false;
-  if (::mkdir(folder.c_str(), 0777) == 0) return true;
+  if (parent != folder && !parent.empty() && !CreateFolderTree(parent, made)) return false;
+  if (::mkdir(folder.c_str(), 0777) == 0) {
+    if (made) made->push_back(folder);
+    return true;
+  }
   // Another process (or a worker of ours) may have made it in the meantime.
-  return errno == EEXIST && FolderExists(folder);
+  const int error = errno;
+  if (error == EEXIST && FolderExists(folder)) return true;
+  errno = error;
+  return false;
 }
 
 std::string CurrentFolder() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace phototrim {
 
@@ -16,8 +17,9 @@ bool FolderExists(const std::string& path);
 bool SetCurrentFolder(const std::string& path);
 
 // Creates a folder and every missing folder above it, parent before child, one level at a time.
-// The climb stops at a folder that already exists or at the root. False when a creation fails.
-bool CreateFolderTree(const std::string& folder);
+// The climb stops at a folder that already exists or at the root. False when a creation fails, with
+// errno telling why. The folders made are appended to `made`, when given, parent first.
+bool CreateFolderTree(const std::string& folder, std::vector<std::string>* made = nullptr);
 
 // The process's current folder, empty when it cannot be read.
 std::string CurrentFolder();

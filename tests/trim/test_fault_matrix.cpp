@@ -13,7 +13,7 @@
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
 #include "trim/run/batch_run.h"
-#include "trim/save/file_writer.h"
+#include "trim/save/leftover_sweep.h"
 #include "trim/format.h"
 #include "trim/codec/jpeg_load.h"
 #include "trim/messages.h"

@@ -1,9 +1,8 @@
-// Encodes a Bitmap as a baseline JFIF stream with libjpeg, written to an open file descriptor.
+// Encodes a Bitmap as a baseline JFIF stream with libjpeg, into a byte sink.
 #include "trim/codec/jpeg_encode.h"
 
 #include <algorithm>
 
-#include "trim/save/file_writer.h"
 #include "trim/codec/jpeg_errors.h"
 
 namespace phototrim {
@@ -17,18 +16,18 @@ constexpr int kRowsPerCall = 16;
 // jpeg_write_icc_profile numbers its APP2 chunks with one byte, and each holds at most 65519 bytes.
 constexpr std::size_t kMaxProfileBytes = std::size_t{255} * 65519;
 
-// A libjpeg destination that write()s straight to a file descriptor. A failed write does not
+// A libjpeg destination that hands each full buffer to a byte sink. A refused write does not
 // return to libjpeg: it jumps back to the frame that called setjmp.
-struct FdDestination {
+struct SinkDestination {
   jpeg_destination_mgr manager;  // first, so that cinfo->dest converts back
-  int fd;
+  ByteSink* sink;
   JOCTET* buffer;
 };
 
-FdDestination& DestinationOf(j_compress_ptr cinfo) { return *reinterpret_cast<FdDestination*>(cinfo->dest); }
+SinkDestination& DestinationOf(j_compress_ptr cinfo) { return *reinterpret_cast<SinkDestination*>(cinfo->dest); }
 
 void StartDestination(j_compress_ptr cinfo) {
-  FdDestination& dest = DestinationOf(cinfo);
+  SinkDestination& dest = DestinationOf(cinfo);
   // From libjpeg's pool for this picture: freed by jpeg_destroy_compress on every path.
   dest.buffer = static_cast<JOCTET*>(
       (*cinfo->mem->alloc_large)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, kBufferBytes));
@@ -38,17 +37,17 @@ void StartDestination(j_compress_ptr cinfo) {
 
 // Called when the whole buffer is full (libjpeg's contract), whatever free_in_buffer says.
 boolean FlushFullBuffer(j_compress_ptr cinfo) {
-  FdDestination& dest = DestinationOf(cinfo);
-  if (!WriteAll(dest.fd, dest.buffer, kBufferBytes)) JumpToJpegFailure(reinterpret_cast<j_common_ptr>(cinfo));
+  SinkDestination& dest = DestinationOf(cinfo);
+  if (!dest.sink->Write(dest.buffer, kBufferBytes)) JumpToJpegFailure(reinterpret_cast<j_common_ptr>(cinfo));
   dest.manager.next_output_byte = dest.buffer;
   dest.manager.free_in_buffer = kBufferBytes;
   return TRUE;
 }
 
 void FlushRest(j_compress_ptr cinfo) {
-  FdDestination& dest = DestinationOf(cinfo);
+  SinkDestination& dest = DestinationOf(cinfo);
   const std::size_t used = kBufferBytes - dest.manager.free_in_buffer;
-  if (!WriteAll(dest.fd, dest.buffer, used)) JumpToJpegFailure(reinterpret_cast<j_common_ptr>(cinfo));
+  if (!dest.sink->Write(dest.buffer, used)) JumpToJpegFailure(reinterpret_cast<j_common_ptr>(cinfo));
 }
 
 // Everything the libjpeg work touches lives here, not in the frame that calls setjmp.
@@ -58,7 +57,7 @@ struct EncodeJob {
   int quality;
   jpeg_compress_struct cinfo;
   JpegErrors errors;
-  FdDestination dest;
+  SinkDestination dest;
 };
 
 // The libjpeg work. This frame calls setjmp, so it holds nothing with a destructor.
@@ -104,13 +103,13 @@ bool RunEncode(EncodeJob* job) {
 
 }  // namespace
 
-bool EncodeJpegToFd(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality, int fd) {
+bool EncodeJpeg(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality, ByteSink& sink) {
   if (picture.Width() < 1 || picture.Height() < 1 || colorProfile.size() > kMaxProfileBytes) return false;
   EncodeJob job{};  // zeroed libjpeg structs, for jpeg_destroy_compress after an early error
   job.picture = &picture;
   job.profile = &colorProfile;
   job.quality = quality;
-  job.dest.fd = fd;
+  job.dest.sink = &sink;
   return RunEncode(&job);
 }
 

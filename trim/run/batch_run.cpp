@@ -232,13 +232,16 @@ FileOutcome Run::ProcessFile(int index) {
     overwriteAllowed_ = true;  // from now on, until the end of this run
   }
 
+  std::string reason;
   const SaveJpegHost saveHost{[this] { return host_.Quality(); },
                               [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); },
-                              &ws_.Sweeps};
+                              &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason};
   const int saved = ahead ? SaveEncodedJpeg(outputPath, ahead->encoded, saveHost)
                           : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
-  if (saved == kOutOfMemory) return OutOfMemory(outputPath);
-  if (saved != kOk) return AskAboutFailure(QuestionKind::Save, Format(text::kAskSave, outputPath.c_str()), text::kMemoSave);
+  if (saved != kOk) {
+    if (!reason.empty()) host_.ShowFailureReason(reason);
+    return AskAboutFailure(QuestionKind::Save, askSave, text::kMemoSave);
+  }
 
   ++counts_.SavedCount;
   const int percent = (index * 100 + 100) / total;
@@ -264,6 +267,8 @@ void Run::StartWorkers() {
 }
 
 void Run::Finish() {
+  // Every picture counted is on disk, its folder entry included, before the count is shown.
+  ws_.Flushes.FlushAll(ws_.Calls ? *ws_.Calls : SystemFileCalls());
   const std::string finalText = Format(ws_.AbortRequested ? text::kAbortedStatus : text::kFinishedStatus,
                                        counts_.SavedCount, counts_.ErrorCount, counts_.SkipCount);
   host_.ShowNotice(NoticeKind::Final, finalText);

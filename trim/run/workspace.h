@@ -8,7 +8,9 @@
 #include "trim/bitmap.h"
 #include "trim/collect/collect_jpeg_files.h"
 #include "trim/run/event_pump.h"
-#include "trim/save/file_writer.h"
+#include "trim/save/file_calls.h"
+#include "trim/save/folder_flushes.h"
+#include "trim/save/leftover_sweep.h"
 #include "trim/reduce/reduction_planes.h"
 
 namespace phototrim {
@@ -25,6 +27,8 @@ struct Workspace {
 
   FolderCounters Counters;  // filled by CollectJpegFiles, for the run and the folder statistics
   LeftoverSweeps Sweeps;    // output folders searched for leftover temporary files, and when
+  FolderFlushes Flushes;    // output folders with new entries, flushed to disk before the run's final text
+  const FileCalls* Calls = nullptr;  // the calls output files are written with; the system's when null
 
   Workspace() {
     WorkBitmap.Reset(10, 10);

@@ -1,0 +1,165 @@
+// The write path of an output file, through the seam of its system calls: each call failing in
+// turn, and the order that makes a saved picture durable before a run counts it.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+#include "platform/file_system.h"
+#include "support/picture_files.h"
+#include "support/scripted_host.h"
+#include "support/test_folder.h"
+#include "trim/messages.h"
+#include "trim/result_codes.h"
+#include "trim/run/batch_run.h"
+#include "trim/save/jpeg_save.h"
+
+namespace phototrim {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using testing::TestFolder;
+
+// The system's calls, each written down ("write 5", "flush 5", "rename", "folder /x") before it is
+// made; the `failing`-th call of kind `failKind` fails with `error` instead (a write that "makes no
+// progress" returns 0).
+struct RecordingCalls {
+  std::vector<std::string> log;
+  std::string failKind;
+  int failing = -1;  // counted from 0 among the calls of that kind
+  int error = 0;
+  std::map<std::string, int> seen;
+
+  bool Fails(const std::string& kind) { return kind == failKind && seen[kind]++ == failing; }
+
+  FileCalls Calls() {
+    const FileCalls& system = SystemFileCalls();
+    return {[this, &system](int fd, const void* data, std::size_t size) -> ssize_t {
+              log.push_back("write " + std::to_string(fd));
+              if (Fails("write")) return error == 0 ? 0 : (errno = error, -1);
+              return system.write(fd, data, size);
+            },
+            [this, &system](int fd) {
+              log.push_back("flush " + std::to_string(fd));
+              return Fails("flush") ? (errno = error, -1) : system.flushFile(fd);
+            },
+            [this, &system](const char* from, const char* to) {
+              log.push_back("rename");
+              return Fails("rename") ? (errno = error, -1) : system.rename(from, to);
+            },
+            [this, &system](const std::string& folder) {
+              log.push_back("folder " + folder);
+              return system.flushFolder(folder);
+            }};
+  }
+  int Count(const std::string& prefix) const {
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& e) { return e.rfind(prefix, 0) == 0; }));
+  }
+};
+
+class WritePath : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    start_ = CurrentFolder();
+    testing::FillRandom(picture_, 400, 300, 9);  // about 250 KB at quality 100: several writes
+    ASSERT_TRUE(encoded_.Encode(picture_, {}, 100));
+  }
+  void TearDown() override { SetCurrentFolder(start_); }
+
+  // Saves to `path` through `calls`, directly or from a picture encoded ahead.
+  int Save(const std::string& path, RecordingCalls& calls, bool ahead, FolderFlushes* flushes = nullptr) {
+    const FileCalls seam = calls.Calls();
+    SaveJpegHost host{[] { return 100; }, [this](const std::string& text) { notices_.push_back(text); }};
+    host.calls = &seam;
+    host.reason = &reason_;
+    host.folderFlushes = flushes;
+    return ahead ? SaveEncodedJpeg(path, encoded_, host) : SaveJpeg(path, picture_, {}, host);
+  }
+
+  TestFolder folder_;
+  Bitmap picture_;
+  EncodedJpeg encoded_;
+  std::vector<std::string> notices_;
+  std::string reason_;
+
+ private:
+  std::string start_;
+};
+
+TEST_F(WritePath, EachFailingCallLeavesTheOldPictureAndNoTemporaryFileAndSaysWhy) {
+  struct Row {
+    const char* kind;
+    int which;  // -1: the last call of that kind
+    int error;  // 0 for a write that makes no progress (taken as a full disk)
+  } rows[] = {{"write", 0, EIO}, {"write", -1, ENOSPC}, {"write", -1, 0}, {"flush", 0, EIO}, {"rename", 0, EXDEV}};
+  const Bytes old(3000, 0x5A);
+  for (const bool ahead : {false, true}) {
+    RecordingCalls clean;
+    ASSERT_EQ(Save(folder_ / "clean.jpg", clean, ahead), kOk);
+    ASSERT_GE(clean.Count("write"), 3);
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::string(row.kind) + " " + std::to_string(row.which) + (ahead ? " ahead" : " direct"));
+      testing::WriteBytes(folder_ / "out/a.jpg", old);
+      notices_.clear();
+      RecordingCalls calls;
+      calls.failKind = row.kind;
+      calls.failing = row.which >= 0 ? row.which : clean.Count(row.kind) - 1;
+      calls.error = row.error;
+      EXPECT_EQ(Save(folder_ / "out/a.jpg", calls, ahead), kSaveWriteFailed);
+      EXPECT_EQ(notices_, std::vector<std::string>{text::kSaveFailed});
+      EXPECT_EQ(reason_, std::strerror(row.error == 0 ? ENOSPC : row.error));
+      EXPECT_EQ(testing::ReadBytes(folder_ / "out/a.jpg"), old);
+      EXPECT_EQ(testing::ListFilesBelow(folder_ / "out"), std::vector<std::string>{"a.jpg"});
+    }
+  }
+}
+
+TEST_F(WritePath, TheDataIsFlushedBeforeTheRenameAndTheFolderAfterIt) {
+  for (const bool ahead : {false, true}) {
+    RecordingCalls calls;
+    const std::string made = folder_ / (ahead ? "made-ahead" : "made");
+    ASSERT_EQ(Save(made + "/a.jpg", calls, ahead), kOk);
+    const auto flush = std::find_if(calls.log.begin(), calls.log.end(), [](auto& e) { return e.rfind("flush", 0) == 0; });
+    ASSERT_NE(flush, calls.log.end());
+    // The flush comes after the last write, of the same file, and before the rename; a save on
+    // its own flushes the folder with the new name (and the one that got the new folder) last.
+    EXPECT_EQ(*(flush - 1), "write" + flush->substr(5));
+    EXPECT_EQ(std::vector<std::string>(flush + 1, calls.log.end()),
+              (std::vector<std::string>{"rename", "folder " + folder_.Path(), "folder " + made}));
+  }
+  // A run's saves leave the folders to be flushed together, once each.
+  RecordingCalls calls;
+  FolderFlushes flushes;
+  ASSERT_EQ(Save(folder_ / "out/a.jpg", calls, false, &flushes), kOk);
+  ASSERT_EQ(Save(folder_ / "out/b.jpg", calls, true, &flushes), kOk);
+  EXPECT_EQ(calls.Count("folder"), 0);
+  flushes.FlushAll(calls.Calls());
+  EXPECT_EQ(calls.Count("folder"), 2);  // the output folder, and the one it was made in
+}
+
+TEST(WritePathOfARun, EveryOutputFolderIsFlushedOnceBeforeTheFinalText) {
+  TestFolder folder;
+  testing::WriteJpeg(folder / "in/a.jpg", 400, 300);
+  testing::WriteJpeg(folder / "in/sub/b.jpg", 400, 300);
+  testing::WriteJpeg(folder / "in/sub/c.jpg", 400, 300);
+  for (const int jobs : {1, 2}) {
+    testing::ScriptedHost host;
+    host.input = folder / "in/";
+    const std::string out = folder / ("out" + std::to_string(jobs));
+    host.output = out + "/";
+    FileCalls seam = SystemFileCalls();
+    seam.flushFolder = [&host](const std::string& flushed) {
+      host.events.push_back("folder " + flushed);
+      return SystemFileCalls().flushFolder(flushed);
+    };
+    Workspace workspace;
+    workspace.Calls = &seam;
+    RunBatch(workspace, host, jobs);
+    EXPECT_EQ(host.events, (std::vector<std::string>{"running", "clear", "folder " + folder.Path(), "folder " + out,
+                                                     "folder " + out + "/sub", "notice", "idle"}));
+  }
+}
+
+}  // namespace
+}  // namespace phototrim

@@ -1,0 +1,27 @@
+// The system calls an output file is written with, in one place so that tests can put faults in them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+
+namespace phototrim {
+
+// Each call answers as the system call does: -1 with errno set on failure.
+struct FileCalls {
+  std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
+  std::function<int(int fd)> flushFile;                       // the file's data onto the disk
+  std::function<int(const char* from, const char* to)> rename;
+  std::function<int(const std::string& folder)> flushFolder;  // the folder's entries onto the disk
+};
+
+// write(2), fdatasync(2), rename(2), and fsync(2) of the opened folder.
+const FileCalls& SystemFileCalls();
+
+// Writes all `size` bytes through `calls.write`, going on after partial writes and interruptions.
+// False on any error (a full disk, a lost connection), with errno telling which.
+bool WriteAll(const FileCalls& calls, int fd, const std::uint8_t* data, std::size_t size);
+
+}  // namespace phototrim

@@ -1,0 +1,82 @@
+// The writer of one output file: temporary file, checked writes, flush, rename.
+#include "trim/save/output_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/path_text.h"
+#include "trim/save/temporary_name.h"
+
+namespace phototrim {
+
+namespace {
+constexpr int kAttempts = 100;  // each name collides with odds of 1 in 62^6; 100 misses mean a fault
+}  // namespace
+
+bool OutputFile::Fail() {
+  if (error_ == 0) error_ = errno;
+  Discard();
+  return false;
+}
+
+bool OutputFile::Open(const std::string& target, LeftoverSweeps* sweeps) {
+  Discard();
+  error_ = 0;
+  target_ = target;
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(target.c_str(), W_OK) != 0) return Fail();
+  const std::string folder = FolderPartOf(target);
+  const std::string base = folder.empty() ? "./" : EndsWithSeparator(folder) == 1 ? folder : folder + '/';
+  if (sweeps == nullptr || sweeps->Due(base)) RemoveLeftoverTemporaryFiles(base);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string path = base + TemporaryName(attempt);
+    // 0666: the umask decides the final permissions, as for any file the user's programs make.
+    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      fd_ = fd;
+      temporaryPath_ = std::move(path);
+      return true;
+    }
+    if (errno != EEXIST) return Fail();
+  }
+  return Fail();
+}
+
+bool OutputFile::Write(const std::uint8_t* data, std::size_t size) {
+  if (fd_ < 0) return false;
+  return WriteAll(calls_, fd_, data, size) || Fail();
+}
+
+bool OutputFile::Commit() {
+  if (fd_ < 0) return false;
+  struct stat st {};
+  if (::lstat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    // The picture replaced keeps who may read it: a private photo stays private. The owner can
+    // only be set by a privileged process (one run by root over a user's folder); elsewhere the
+    // call fails and the file stays ours, as any new file. Neither failure stops the save.
+    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) (void)!::fchown(fd_, st.st_uid, st.st_gid);
+    (void)!::fchmod(fd_, st.st_mode & 0777);  // never the set-id bits
+  }
+  if (calls_.flushFile(fd_) != 0) return Fail();
+  // close() can report a write error that write() did not (network file systems), so it counts.
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) return Fail();
+  if (calls_.rename(temporaryPath_.c_str(), target_.c_str()) != 0) return Fail();
+  temporaryPath_.clear();
+  return true;
+}
+
+void OutputFile::Discard(int error) {
+  if (error_ == 0) error_ = error;
+  const int saved = errno;  // what failed stays told, whatever the cleaning up meets
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
+  temporaryPath_.clear();
+  errno = saved;
+}
+
+}  // namespace phototrim
