@@ -1,7 +1,9 @@
 // phototrim-batch itself over hostile input: a tree of bad files within 512 MiB of address space,
-// and names that are not UTF-8, found, processed, printed and counted.
+// pictures that do not fit in memory, and names that are not UTF-8, found, processed, printed and counted.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <random>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -22,12 +24,13 @@ using testing::TestFolder;
 
 struct Finished {
   int status = -1;
-  std::string out;
+  std::string out, err;
+  bool operator==(const Finished&) const = default;
 };
 
 // Runs the command with its output in a file, in a child limited to `addressSpace` bytes (0: none).
 Finished RunCommand(const TestFolder& folder, const std::vector<std::string>& args, std::uint64_t addressSpace) {
-  const std::string outPath = folder / "stdout.txt";
+  const std::string outPath = folder / "stdout.txt", errPath = folder / "stderr.txt";
   const pid_t pid = ::fork();
   if (pid == 0) {
     if (addressSpace != 0) {
@@ -35,7 +38,7 @@ Finished RunCommand(const TestFolder& folder, const std::vector<std::string>& ar
       ::setrlimit(RLIMIT_AS, &limit);
     }
     std::freopen(outPath.c_str(), "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
+    std::freopen(errPath.c_str(), "w", stderr);
     std::vector<char*> argv{const_cast<char*>(PHOTOTRIM_BATCH_EXE)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -44,8 +47,9 @@ Finished RunCommand(const TestFolder& folder, const std::vector<std::string>& ar
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
-  const Bytes out = testing::ReadBytes(outPath);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(out.begin(), out.end())};
+  const Bytes out = testing::ReadBytes(outPath), err = testing::ReadBytes(errPath);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(out.begin(), out.end()),
+          std::string(err.begin(), err.end())};
 }
 
 Bytes Encoded(int width, int height, const testing::JpegOptions& options = {}) {
@@ -79,6 +83,31 @@ TEST(HostileCommand, ATreeOfBadFilesEndsAsFinishedWithOneErrorEachWithin512MiB) 
   EXPECT_NE(run.out.find(Format(text::kFinishedStatus, 2, 6, 0)), std::string::npos) << run.out;
   EXPECT_EQ(testing::JpegSize(folder / "out/x.jpg/good.jpg"), std::make_pair(640, 480));
   EXPECT_EQ(testing::JpegSize(folder / "out/zz.jpg"), std::make_pair(640, 480));
+}
+
+TEST(HostileCommand, PicturesThatDoNotFitFailAloneAndSeveralJobsGiveTheResultsOfOne) {
+  if (testing::kUnderAddressSanitizer) GTEST_SKIP() << "an address-space limit means nothing under AddressSanitizer";
+  TestFolder folder;
+  // Headers claiming 576 MB of pixels each: two at once do not fit in 1 GiB, not even one in 512 MiB.
+  const Bytes small = Encoded(800, 600);
+  for (const char* name : {"in/big1.jpg", "in/big2.jpg"})
+    testing::WriteBytes(folder / name, testing::WithClaimedSize(small, 16000, 12000));
+  testing::WriteBytes(folder / "in/small.jpg", small);
+  for (const std::uint64_t limit : {std::uint64_t{1} << 30, std::uint64_t{512} << 20}) {
+    std::optional<Finished> one;
+    for (const char* jobs : {"1", "2", "3"}) {
+      std::filesystem::remove_all(folder / "out");
+      const Finished run = RunCommand(folder, {"--no-progress", "-j", jobs, folder / "in", folder / "out"}, limit);
+      EXPECT_EQ(run.status, cli::kExitFinishedWithErrors) << "limit " << limit << ", -j " << jobs << "\n" << run.err;
+      EXPECT_NE(run.out.find(Format(text::kFinishedStatus, 1, 2, 0)), std::string::npos) << run.out;
+      EXPECT_TRUE(std::filesystem::exists(folder / "out/small.jpg"));
+      if (!one) one = run;
+      EXPECT_EQ(run, *one) << "-j " << jobs << " differs from -j 1 within " << limit;
+    }
+    // Within 512 MiB the picture cannot get its memory even alone.
+    EXPECT_EQ(one->err.find(Format(text::kOutOfMemory, (folder / "in/big1.jpg").c_str())) != std::string::npos,
+              limit < (std::uint64_t{1} << 30));
+  }
 }
 
 TEST(HostileCommand, ShiftJisNamesAreProcessedAndPrintedAsTheirBytes) {

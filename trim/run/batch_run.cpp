@@ -57,7 +57,10 @@ class Run {
   bool StopOnYes(QuestionKind kind, const std::string& question);
   // A failure put to the user; はい stops the run, いいえ counts one error and goes on.
   FileOutcome AskAboutFailure(QuestionKind kind, const std::string& question, const char* memoLine);
+  // A picture that could not get its memory: the notice, then the decode question.
   FileOutcome OutOfMemory(const std::string& path);
+  // Memory ran out outside the picture operations: the run stops.
+  void StopForMemory(const std::string& path);
   void StartWorkers();
   void Finish();
 
@@ -137,9 +140,7 @@ RunSummary Run::Execute() {
       if (workers_) workers_->Release(i);
     }
   } catch (const std::bad_alloc&) {
-    // Memory ran out outside the picture operations (which report it as a value): end the run
-    // as stopped, so the host goes back to its idle state.
-    OutOfMemory(current_);
+    StopForMemory(current_);
   }
   workers_.reset();  // work on files after a stop is abandoned: nothing of it was written
   Finish();
@@ -163,9 +164,15 @@ FileOutcome Run::AskAboutFailure(QuestionKind kind, const std::string& question,
 
 FileOutcome Run::OutOfMemory(const std::string& path) {
   host_.ShowNotice(NoticeKind::OutOfMemory, Format(text::kOutOfMemory, path.c_str()));
+  return AskAboutFailure(QuestionKind::Decode, Format(text::kAskDecode, path.c_str()), text::kMemoDecode);
+}
+
+void Run::StopForMemory(const std::string& path) {
+  // Only the picture operations report memory as a value; anywhere else the run cannot go on, but
+  // it still ends as stopped, so that the host goes back to its idle state.
+  host_.ShowNotice(NoticeKind::OutOfMemory, Format(text::kOutOfMemory, path.c_str()));
   ws_.AbortRequested = true;
   host_.AddMemoLine(text::kMemoAborted);
-  return FileOutcome::Stop;
 }
 
 FileOutcome Run::ProcessFile(int index) {
@@ -194,7 +201,11 @@ FileOutcome Run::ProcessFile(int index) {
     work = ahead->work;
   } else {
     DirectWorkHost direct(host_);
-    work = DoFileWork(ws_, path, pair_, direct);
+    try {
+      work = DoFileWork(ws_, path, pair_, direct);
+    } catch (const std::bad_alloc&) {
+      work.end = FileWorkEnd::OutOfMemory;
+    }
   }
   switch (work.end) {
     case FileWorkEnd::Ready:
@@ -263,7 +274,11 @@ void Run::StartWorkers() {
   const FileWorkSettings settings{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
                                   host_.Quality()};
   const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
-  workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice);
+  try {
+    workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice);
+  } catch (const std::system_error&) {
+    // No threads to be had (a process or memory limit): the files are worked on one at a time.
+  }
 }
 
 void Run::Finish() {

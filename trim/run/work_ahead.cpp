@@ -3,6 +3,7 @@
 #include "trim/run/work_ahead.h"
 
 #include <chrono>
+#include <new>
 
 namespace phototrim {
 
@@ -47,12 +48,51 @@ WorkAhead::WorkAhead(int jobs, const std::vector<std::string>& files, std::vecto
     workspaces_.push_back(std::make_unique<Workspace>());
     workspaces_.back()->PumpSlice = slice;
   }
-  for (auto& workspace : workspaces_) threads_.emplace_back([this, ws = workspace.get()] { Work(*ws); });
+  try {
+    for (auto& workspace : workspaces_) threads_.emplace_back([this, ws = workspace.get()] { Work(*ws); });
+  } catch (...) {
+    // The threads started so far end before their workspaces go.
+    AbortFrom(-1);
+    for (std::thread& thread : threads_) thread.join();
+    throw;
+  }
 }
 
 WorkAhead::~WorkAhead() {
   AbortFrom(-1);
   for (std::thread& thread : threads_) thread.join();
+}
+
+WorkAhead::Result WorkAhead::WorkOn(Workspace& workspace, int index) {
+  workspace.AbortRequested = false;
+  RecordingWorkHost host(settings_, abortFrom_, index, workspace);
+  Result result;
+  try {
+    result.work = DoFileWork(workspace, files_[static_cast<std::size_t>(index)], pair_, host);
+    result.memoLines = std::move(host.lines);
+    result.errorText = workspace.ErrorText;
+    // A failed encode leaves `encoded` empty: the save then fails as a failed encode does.
+    if (result.work.end == FileWorkEnd::Ready)
+      result.encoded.Encode(workspace.WorkBitmap, workspace.ColorProfile, settings_.quality);
+  } catch (const std::bad_alloc&) {
+    result = Result{};
+    result.work.end = FileWorkEnd::OutOfMemory;
+  }
+  return result;
+}
+
+bool WorkAhead::RanOutOfMemory(const Result& result) {
+  // An encode fails for want of memory only: its data is our own picture.
+  return result.work.end == FileWorkEnd::OutOfMemory ||
+         (result.work.end == FileWorkEnd::Ready && !result.encoded.Holds());
+}
+
+void WorkAhead::ReleaseIdleWorkspaces(const Workspace& own) {
+  for (auto& workspace : workspaces_) {
+    if (workspace.get() == &own) continue;
+    workspace->WorkBitmap.Release();
+    workspace->ScratchBitmap.Release();
+  }
 }
 
 void WorkAhead::Work(Workspace& workspace) {
@@ -62,6 +102,7 @@ void WorkAhead::Work(Workspace& workspace) {
     const auto mayNotStart = [&] { return nextFile_ >= count || nextFile_ > abortFrom_; };
     changed_.wait(lock, [&] {
       if (mayNotStart()) return true;
+      if (wantAlone_ > 0 || alone_) return false;  // held while a file is worked on again alone
       // Encoded pictures waiting for the run are bounded, not the distance in the list: a worker
       // goes on past a large file that another worker still decodes, as long as few are waiting.
       if (waiting_ >= 2 * jobs_) return false;
@@ -69,18 +110,26 @@ void WorkAhead::Work(Workspace& workspace) {
     });
     if (mayNotStart()) return;
     const int index = nextFile_++;
+    ++busy_;
     lock.unlock();
-
-    workspace.AbortRequested = false;
-    RecordingWorkHost host(settings_, abortFrom_, index, workspace);
-    Result result{DoFileWork(workspace, files_[static_cast<std::size_t>(index)], pair_, host), {}, {}, {}};
-    result.memoLines = std::move(host.lines);
-    result.errorText = workspace.ErrorText;
-    // A failed encode leaves `encoded` empty: the save then fails as a failed encode does.
-    if (result.work.end == FileWorkEnd::Ready)
-      result.encoded.Encode(workspace.WorkBitmap, workspace.ColorProfile, settings_.quality);
-
+    Result result = WorkOn(workspace, index);
     lock.lock();
+    --busy_;
+
+    if (RanOutOfMemory(result) && jobs_ > 1) {
+      // Memory ran out while other files were worked on as well: a one-at-a-time run would have
+      // had that memory. Once the other workers have finished their files and are held, this file
+      // is worked on again alone, with their pictures let go, and that result is the file's.
+      ++wantAlone_;
+      changed_.wait(lock, [&] { return busy_ == 0 && !alone_; });
+      --wantAlone_;
+      alone_ = true;
+      lock.unlock();
+      ReleaseIdleWorkspaces(workspace);
+      result = WorkOn(workspace, index);
+      lock.lock();
+      alone_ = false;
+    }
     results_[static_cast<std::size_t>(index)] = std::move(result);
     ++waiting_;
     changed_.notify_all();

@@ -41,7 +41,9 @@ class WorkAhead {
   // once every earlier file is released (it is the output of an earlier file, to be read after it
   // has been written). Each worker has its own workspace, kept for the whole run. A worker starts no
   // new file while 2 x `jobs` files worked on wait for the run: at most `jobs` decoded pictures and
-  // 2 x `jobs` encoded ones are held at once.
+  // 2 x `jobs` encoded ones are held at once. A file whose work runs out of memory is worked on
+  // again alone before its result is given, so that results are those of a one-at-a-time run under
+  // memory pressure too. Throws std::system_error when the threads cannot be started.
   WorkAhead(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
             const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice);
   ~WorkAhead();
@@ -59,6 +61,10 @@ class WorkAhead {
 
  private:
   void Work(Workspace& workspace);
+  Result WorkOn(Workspace& workspace, int index);
+  static bool RanOutOfMemory(const Result& result);
+  // Lets go of the pictures of the workers other than the one with `own` (they are held, idle).
+  void ReleaseIdleWorkspaces(const Workspace& own);
 
   const int jobs_;
   const std::vector<std::string>& files_;
@@ -71,6 +77,9 @@ class WorkAhead {
   int nextFile_ = 0;   // the next file a worker takes
   int released_ = 0;   // files the run is done with
   int waiting_ = 0;    // files worked on and not yet released: their encoded pictures wait in memory
+  int busy_ = 0;       // workers working on a file
+  int wantAlone_ = 0;  // workers waiting to work on a file again alone; no file starts meanwhile
+  bool alone_ = false; // a file is being worked on again alone
   std::atomic<int> abortFrom_;  // files from this index on see the abort; none after it starts
   std::vector<std::unique_ptr<Workspace>> workspaces_;
   std::vector<std::thread> threads_;
