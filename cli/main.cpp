@@ -1,26 +1,44 @@
 // phototrim-batch: runs one batch over a folder tree from the command line.
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "cli/options.h"
 #include "cli/terminal_host.h"
+#include "cli/terminal_text.h"
+#include "folders/folder_texts.h"
 #include "platform/file_system.h"
 #include "platform/path_text.h"
+#include "platform/standard_streams.h"
 #include "trim/run/batch_run.h"
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The first Ctrl-C asks the run to stop like the window's Abort button; a second one ends the
-// process at once (a save in progress leaves no half-written picture, only its temporary file).
-void OnInterrupt(int) {
-  interrupted = 1;
-  std::signal(SIGINT, SIG_DFL);
+volatile std::sig_atomic_t stopRequested = 0;
+
+// The first Ctrl-C, SIGTERM or SIGHUP asks the run to stop like the window's Abort button (the
+// picture being saved is finished or left untouched, no temporary file stays); a second one ends
+// the process at once (a save in progress leaves its temporary file, which the next run removes).
+void OnStopSignal(int) {
+  stopRequested = 1;
+  struct sigaction byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  for (const int signal : kStopSignals) ::sigaction(signal, &byDefault, nullptr);  // safe in a handler
+}
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;  // a write or flush in progress goes on rather than fail
+  for (const int signal : kStopSignals) ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
@@ -28,6 +46,7 @@ void OnInterrupt(int) {
 int main(int argc, char** argv) {
   using namespace phototrim;
   using namespace phototrim::cli;
+  EnsureStandardStreams();
   Options options;
   std::string error;
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -49,16 +68,24 @@ int main(int argc, char** argv) {
   options.inputFolder = AbsolutePath(options.inputFolder);
   if (EndsWithSeparator(options.inputFolder) != 1) options.inputFolder += '/';
   options.outputFolder = AbsolutePath(options.outputFolder);
+  // Entering the folder is the test that it can be used, as for the window's folder picker.
+  if (!SetCurrentFolder(options.inputFolder)) {
+    const std::string reason = options.inputFolder + ": " + std::strerror(errno);
+    std::fprintf(stderr, "%s\n%s\n", folders::kInputFolderUnusable,
+                 (::isatty(STDERR_FILENO) ? EscapeControls(reason, false) : reason).c_str());
+    return kExitRefused;
+  }
 
-  std::signal(SIGINT, OnInterrupt);
+  CatchStopSignals();
   const bool showProgress = options.progress == ProgressDisplay::On ||
                             (options.progress == ProgressDisplay::Auto && !options.quiet && ::isatty(STDERR_FILENO));
   Workspace workspace;
-  TerminalHost host(options, workspace, interrupted, stdout, stderr, showProgress);
+  TerminalHost host(options, workspace, stopRequested, stdout, stderr, showProgress);
   const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
   const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::clamp(cores, 1L, 256L));
   const RunSummary summary = RunBatch(workspace, host, jobs);
-  if (!summary.started) return kExitRefused;
   if (summary.aborted) return kExitStopped;
-  return summary.ErrorCount > 0 ? kExitFinishedWithErrors : kExitFinished;
+  if (!summary.started) return kExitRefused;
+  // Files that were never met are as missing from the output as files that failed.
+  return summary.ErrorCount > 0 || host.UnreadableFolders() > 0 ? kExitFinishedWithErrors : kExitFinished;
 }

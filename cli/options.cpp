@@ -152,6 +152,11 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     error = folders.size() < 2 ? "入力フォルダと出力フォルダを指定してください。" : "フォルダは入力と出力の2つだけ指定してください。";
     return false;
   }
+  // An empty text is no folder (taken as it stands, it would become the root or the current folder).
+  if (folders[0].empty() || folders[1].empty()) {
+    error = "フォルダに空の文字列は指定できません。";
+    return false;
+  }
   options.inputFolder = folders[0];
   options.outputFolder = folders[1];
   const bool fixedSize = !options.size.fixedFirst.empty();
@@ -194,9 +199,10 @@ std::string HelpText() {
          "      --version          版を表示する\n"
          "\n"
          "標準出力にはログと最後の結果、標準エラーにはメッセージと進行状況が出ます。\n"
-         "Ctrl-C で中断します（途中まで書いたファイルは残りません）。\n"
+         "Ctrl-C（または SIGTERM, SIGHUP）で中断します（途中まで書いたファイルは残りません）。\n"
          "\n"
-         "終了ステータス: 0 正常終了, 1 エラーあり, 2 中断, 3 開始できなかった, 64 使い方の誤り\n";
+         "終了ステータス: 0 正常終了, 1 エラーあり（読めないフォルダがあったときも）, 2 中断, 3 開始できなかった,\n"
+         "64 使い方の誤り\n";
 }
 
 }  // namespace phototrim::cli

@@ -1,17 +1,29 @@
 // The command line's host: answers questions from the options and prints what the window would show.
 #include "cli/terminal_host.h"
 
+#include <unistd.h>
+
+#include "cli/terminal_text.h"
+#include "trim/format.h"
+
 namespace phototrim::cli {
 
-TerminalHost::TerminalHost(const Options& options, Workspace& workspace, const volatile std::sig_atomic_t& interrupted,
+namespace {
+bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+}  // namespace
+
+TerminalHost::TerminalHost(const Options& options, Workspace& workspace, const volatile std::sig_atomic_t& stopRequested,
                            std::FILE* out, std::FILE* err, bool showProgress)
-    : options_(options), workspace_(workspace), interrupted_(interrupted), out_(out), err_(err) {
+    : options_(options), workspace_(workspace), stopRequested_(stopRequested), out_(out), err_(err),
+      outIsTerminal_(IsTerminal(out)), errIsTerminal_(IsTerminal(err)) {
   if (showProgress) progress_.emplace(err);
 }
 
-void TerminalHost::ToStderr(const std::string& text) {
+void TerminalHost::ToStderr(const std::string& text, bool keepLineBreaks) {
   if (progress_) progress_->Clear();
-  std::fprintf(err_, "%s\n", text.c_str());
+  // Bytes as they are for a script; a file name shown on a terminal may not steer it.
+  const std::string shown = errIsTerminal_ ? EscapeControls(text, keepLineBreaks) : text;
+  std::fprintf(err_, "%s\n", shown.c_str());
   std::fflush(err_);
   if (progress_) progress_->Redraw();
 }
@@ -19,7 +31,8 @@ void TerminalHost::ToStderr(const std::string& text) {
 void TerminalHost::AddMemoLine(const std::string& line) {
   if (options_.quiet) return;
   if (progress_) progress_->Clear();
-  std::fprintf(out_, "%s\n", line.c_str());
+  const std::string shown = outIsTerminal_ ? EscapeControls(line, false) : line;
+  std::fprintf(out_, "%s\n", shown.c_str());
   std::fflush(out_);
   if (progress_) progress_->Redraw();
 }
@@ -39,7 +52,13 @@ bool TerminalHost::AskYesNo(QuestionKind kind, const std::string& text) {
 }
 
 void TerminalHost::ShowFailureReason(const std::string& reason) {
-  if (!options_.quiet) ToStderr(reason);
+  if (!options_.quiet) ToStderr(reason, false);
+}
+
+void TerminalHost::ShowUnreadableFolder(const std::string& folder, const std::string& reason) {
+  ++unreadableFolders_;
+  // Said even when quiet: the files of that folder are missing from the run.
+  ToStderr(Format("フォルダを読み込めませんでした: %s: %s", folder.c_str(), reason.c_str()), false);
 }
 
 void TerminalHost::FileStarting(int index, int total) {
@@ -47,7 +66,7 @@ void TerminalHost::FileStarting(int index, int total) {
 }
 
 void TerminalHost::PumpEvents() {
-  if (interrupted_) workspace_.AbortRequested = true;
+  if (stopRequested_) workspace_.AbortRequested = true;
 }
 
 void TerminalHost::LeaveRunningState() {

@@ -15,9 +15,10 @@ namespace phototrim::cli {
 
 class TerminalHost : public BatchHost {
  public:
-  // `interrupted` is the flag that Ctrl-C raises; the pump turns it into the run's abort.
-  TerminalHost(const Options& options, Workspace& workspace, const volatile std::sig_atomic_t& interrupted, std::FILE* out,
-               std::FILE* err, bool showProgress);
+  // `stopRequested` is the flag that Ctrl-C and the stop signals raise; the pump turns it into the
+  // run's abort. On a terminal, control characters in what is printed are shown escaped.
+  TerminalHost(const Options& options, Workspace& workspace, const volatile std::sig_atomic_t& stopRequested,
+               std::FILE* out, std::FILE* err, bool showProgress);
 
   std::string InputFolder() override { return options_.inputFolder; }
   std::string OutputFolder() override { return options_.outputFolder; }
@@ -39,19 +40,26 @@ class TerminalHost : public BatchHost {
   bool AskYesNo(QuestionKind kind, const std::string& text) override;
   void FileStarting(int index, int total) override;
   void ShowFailureReason(const std::string& reason) override;
+  void ShowUnreadableFolder(const std::string& folder, const std::string& reason) override;
   void PumpEvents() override;
 
   // The final text of the run, as the window's last box shows it.
   const std::string& FinalText() const { return finalText_; }
+  // How many folders of the input tree could not be read.
+  int UnreadableFolders() const { return unreadableFolders_; }
 
  private:
-  void ToStderr(const std::string& text);
+  // A message of one or more lines on stderr, around the progress bar.
+  void ToStderr(const std::string& text, bool keepLineBreaks = true);
 
   const Options& options_;
   Workspace& workspace_;
-  const volatile std::sig_atomic_t& interrupted_;
+  const volatile std::sig_atomic_t& stopRequested_;
   std::FILE* out_;
   std::FILE* err_;
+  const bool outIsTerminal_;
+  const bool errIsTerminal_;
+  int unreadableFolders_ = 0;
   std::optional<ProgressBar> progress_;
   std::string finalText_;
 };

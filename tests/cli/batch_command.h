@@ -21,12 +21,14 @@ inline std::string ReadText(const std::string& path) {
 }
 
 // Runs the command in `cwd` (the test folder when empty) with the arguments; the streams go
-// through files in the test folder.
+// through files in the test folder. `before` and `after` are shell text put around the command
+// (a wrapper or settings before it, more redirections after it).
 inline CommandResult RunBatchCommand(const testing::TestFolder& folder, const std::vector<std::string>& args,
-                                     const std::string& cwd = "") {
-  std::string command = "cd '" + (cwd.empty() ? folder.Path() : cwd) + "' && '" PHOTOTRIM_BATCH_EXE "'";
+                                     const std::string& cwd = "", const std::string& before = "",
+                                     const std::string& after = "") {
+  std::string command = "cd '" + (cwd.empty() ? folder.Path() : cwd) + "' && " + before + " '" PHOTOTRIM_BATCH_EXE "'";
   for (const std::string& arg : args) command += " '" + arg + "'";
-  command += " > '" + (folder / "stdout.txt") + "' 2> '" + (folder / "stderr.txt") + "' < /dev/null";
+  command += " > '" + (folder / "stdout.txt") + "' 2> '" + (folder / "stderr.txt") + "' < /dev/null " + after;
   CommandResult result;
   const int raw = std::system(command.c_str());
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

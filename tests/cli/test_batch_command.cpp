@@ -83,10 +83,22 @@ TEST(BatchCommand, RefusedRunsAndUsageErrors) {
   EXPECT_EQ(refused.err, std::string(text::kNoJpegFiles) + "\n");
   EXPECT_EQ(refused.out, "");
 
-  const Result usage = RunBatchCommand(folder, {"--size", "B5", "in", "out"});
-  EXPECT_EQ(usage.status, kExitUsage);
-  EXPECT_EQ(std::count(usage.err.begin(), usage.err.end(), '\n'), 2) << usage.err;
-  EXPECT_NE(usage.err.find("--help"), std::string::npos);
+  // A folder that cannot be entered is refused before anything is collected, with the system's reason.
+  WriteText(folder / "file", "");
+  for (const char* input : {"missing", "file"}) {
+    const Result unusable = RunBatchCommand(folder, {input, "out"});
+    EXPECT_EQ(unusable.status, kExitRefused);
+    EXPECT_EQ(unusable.err.rfind("入力フォルダの指定が無効か使用不能です。\n" + folder / input + "/: ", 0), 0u)
+        << unusable.err;
+  }
+
+  // An empty folder text is no folder (it used to mean the whole file system).
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--size", "B5", "in", "out"}, {"", "out"}, {"in", ""}}) {
+    const Result usage = RunBatchCommand(folder, args);
+    EXPECT_EQ(usage.status, kExitUsage);
+    EXPECT_EQ(std::count(usage.err.begin(), usage.err.end(), '\n'), 2) << usage.err;
+    EXPECT_NE(usage.err.find("--help"), std::string::npos);
+  }
 
   const Result help = RunBatchCommand(folder, {"--help"});
   EXPECT_EQ(help.status, kExitFinished);
@@ -112,7 +124,9 @@ TEST(BatchCommand, ProgressBarGoesToStderrOnly) {
   EXPECT_EQ(r.out.find('\r'), std::string::npos);
 }
 
-TEST(BatchCommand, CtrlCStopsTheRunLikeTheAbortButton) {
+class StopSignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(StopSignal, StopsTheRunLikeTheAbortButton) {
   TestFolder folder;
   for (int i = 0; i < 40; ++i) WriteJpeg(folder / Format("in/%02d.jpg", i), 1600, 1200);
   int pipeFds[2];
@@ -129,7 +143,7 @@ TEST(BatchCommand, CtrlCStopsTheRunLikeTheAbortButton) {
   FILE* stream = ::fdopen(pipeFds[0], "r");
   char line[4096];
   ASSERT_NE(std::fgets(line, sizeof line, stream), nullptr);  // the first file has started
-  ::kill(child, SIGINT);
+  ::kill(child, GetParam());
   std::string rest;
   while (std::fgets(line, sizeof line, stream) != nullptr) rest += line;
   std::fclose(stream);
@@ -146,6 +160,8 @@ TEST(BatchCommand, CtrlCStopsTheRunLikeTheAbortButton) {
     EXPECT_GT(JpegSize(folder / ("out/" + name)).first, 0) << name;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(CtrlCTermAndHangUp, StopSignal, ::testing::Values(SIGINT, SIGTERM, SIGHUP));
 
 }  // namespace
 }  // namespace phototrim::cli
