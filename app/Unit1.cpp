@@ -125,8 +125,8 @@ void TForm1::UpdateControlStates() {
   for (QRadioButton* button : DpiButtons) button->setEnabled(reduce && !pixelSize);
   CheckBox3->setEnabled(reduce);
 
-  BitBtn2->setEnabled(!running_);
-  BitBtn3->setEnabled(running_);
+  BitBtn2->setEnabled(!running_ && !collecting_);
+  BitBtn3->setEnabled(running_ || collecting_);
   ProgressBar1->setVisible(running_);
   BitBtn4->setEnabled(outputFolderChosen_);
 }
@@ -146,11 +146,19 @@ void TForm1::SetRunning(bool running) {
   if (!running && closeAfterRun_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
+void TForm1::SetCollecting(bool collecting) {
+  collecting_ = collecting;
+  UpdateControlStates();
+  // Closed while collecting: the run stops before it starts, and the window closes then.
+  if (!collecting && !running_ && closeAfterRun_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
 void TForm1::BitBtn2Click() {
   // Whatever ends the run, an exception included, the window is idle afterwards.
   struct BackToIdle {
     TForm1& form;
     ~BackToIdle() {
+      if (form.collecting_) form.SetCollecting(false);
       if (form.running_) form.SetRunning(false);
     }
   } backToIdle{*this};
@@ -160,7 +168,7 @@ void TForm1::BitBtn2Click() {
 void TForm1::BitBtn3Click() { workspace.AbortRequested = true; }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (!running_) {
+  if (!running_ && !collecting_) {
     QWidget::closeEvent(event);
     return;
   }

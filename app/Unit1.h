@@ -117,6 +117,9 @@ class TForm1 : public QWidget, public folders::FolderHost {
   // The running state of a batch run: progress bar shown, 実行 disabled, 中断 enabled.
   void SetRunning(bool running);
   bool Running() const { return running_; }
+  // A run collecting its files, before its running state: 実行 disabled, 中断 enabled, as the
+  // collection lets events run.
+  void SetCollecting(bool collecting);
   // Once an output folder has been chosen, the subfolder command stays available.
   void SetOutputFolderChosen() override {
     outputFolderChosen_ = true;
@@ -158,6 +161,7 @@ class TForm1 : public QWidget, public folders::FolderHost {
   SplashOptions splash_;
   WindowHost host_;
   bool running_ = false;
+  bool collecting_ = false;
   bool outputFolderChosen_ = false;
   bool shownOnce_ = false;
   bool closeAfterRun_ = false;

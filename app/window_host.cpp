@@ -61,6 +61,8 @@ bool WindowHost::AskYesNo(QuestionKind, const std::string& text) {
   return form_.dialogs().Ask(form_.MessageCaption, Text(text));
 }
 
+void WindowHost::SetCollecting(bool collecting) { form_.SetCollecting(collecting); }
+
 void WindowHost::PumpEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace phototrim::app

@@ -30,6 +30,7 @@ class WindowHost : public BatchHost {
   void SetProgress(int percent) override;
   void ShowNotice(NoticeKind kind, const std::string& text) override;
   bool AskYesNo(QuestionKind kind, const std::string& text) override;
+  void SetCollecting(bool collecting) override;
   void PumpEvents() override;
 
  private:

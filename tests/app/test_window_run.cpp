@@ -1,6 +1,7 @@
 // Runs driven from the window over small generated folder trees: what the window shows, and when.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
 
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include "app/application.h"
+#include "app/stop_signals.h"
 #include "support/picture_files.h"
 #include "support/test_folder.h"
 #include "trim/format.h"
@@ -282,6 +284,50 @@ TEST_F(WindowRun, ClosingTheWindowDuringARunStopsItQuietlyAndThenCloses) {
   EXPECT_TRUE(window.dialogs.boxes.empty()) << "nothing more is asked of a user who has closed the window";
   EXPECT_TRUE(fs::exists(Out("a.jpg")));
   EXPECT_FALSE(fs::exists(Out("b.jpg")));
+}
+
+TEST_F(WindowRun, AbortClickedWhileTheFilesAreCollectedStopsTheRunBeforeItStarts) {
+  for (int i = 0; i < 20; ++i) WriteJpeg(In(Format("%02d/a.jpg", i)), 400, 300);
+  window->workspace.PumpSlice = {};  // events at every chance the collection gives
+  QTimer ticker;
+  ticker.start(0);
+  bool clicked = false;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    // 中断 is there to be clicked before the running state; 実行 cannot start a second run meanwhile.
+    if (clicked || window->Running() || !window->BitBtn3->isEnabled()) return;
+    clicked = true;
+    EXPECT_FALSE(window->BitBtn2->isEnabled());
+    PostClick(window->BitBtn3);
+  });
+  Run();
+  EXPECT_TRUE(clicked);
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{text::kAbortedNotice});
+  EXPECT_TRUE(statusTexts.empty());
+  EXPECT_FALSE(fs::exists(folder / "out"));
+  ExpectIdle();
+}
+
+TEST_F(WindowRun, AStopSignalClosesTheWindowStoppingARunFirst) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 400, 300);
+  {
+    app::StopSignals stopSignals([this] { window->close(); });
+    QObject::connect(window->StatusBar1, &QStatusBar::messageChanged, [](const QString& text) {
+      if (text.toStdString() == Progress(33, 1, 3, 0, 0)) ::raise(SIGTERM);
+    });
+    Run();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(window.dialogs.boxes.empty());
+    EXPECT_TRUE(fs::exists(Out("a.jpg")));
+    EXPECT_FALSE(fs::exists(Out("b.jpg")));
+  }
+  // No run going: the window just closes.
+  WindowUnderTest idle;
+  idle->show();
+  app::StopSignals stopSignals([&idle] { idle->close(); });
+  ::raise(SIGHUP);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(idle->isVisible());
 }
 
 }  // namespace
