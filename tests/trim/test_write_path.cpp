@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "platform/file_system.h"
 #include "support/picture_files.h"
@@ -18,97 +17,86 @@
 namespace phototrim {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using testing::TestFolder;
 
 // The system's calls, each written down ("write 5", "flush 5", "rename", "folder /x") before it is
-// made; the `failing`-th call of kind `failKind` fails with `error` instead (a write that "makes no
-// progress" returns 0).
+// made; the `failing`-th call (from 0) of kind `failKind` fails with `error` instead (0: a write
+// that makes no progress).
 struct RecordingCalls {
   std::vector<std::string> log;
   std::string failKind;
-  int failing = -1;  // counted from 0 among the calls of that kind
-  int error = 0;
+  int failing = -1, error = 0;
   std::map<std::string, int> seen;
 
-  bool Fails(const std::string& kind) { return kind == failKind && seen[kind]++ == failing; }
-
+  bool Fails(const std::string& kind, const std::string& entry) {
+    log.push_back(kind + entry);
+    errno = error;
+    const int index = seen[kind]++;
+    return kind == failKind && index == failing;
+  }
   FileCalls Calls() {
     const FileCalls& system = SystemFileCalls();
-    return {[this, &system](int fd, const void* data, std::size_t size) -> ssize_t {
-              log.push_back("write " + std::to_string(fd));
-              if (Fails("write")) return error == 0 ? 0 : (errno = error, -1);
-              return system.write(fd, data, size);
-            },
-            [this, &system](int fd) {
-              log.push_back("flush " + std::to_string(fd));
-              return Fails("flush") ? (errno = error, -1) : system.flushFile(fd);
-            },
-            [this, &system](const char* from, const char* to) {
-              log.push_back("rename");
-              return Fails("rename") ? (errno = error, -1) : system.rename(from, to);
-            },
-            [this, &system](const std::string& folder) {
-              log.push_back("folder " + folder);
-              return system.flushFolder(folder);
-            }};
+    FileCalls calls = system;
+    calls.write = [this, &system](int fd, const void* data, std::size_t size) -> ssize_t {
+      return Fails("write", " " + std::to_string(fd)) ? (error == 0 ? 0 : -1) : system.write(fd, data, size);
+    };
+    calls.flushFile = [this, &system](int fd) { return Fails("flush", " " + std::to_string(fd)) ? -1 : system.flushFile(fd); };
+    calls.rename = [this, &system](const char* from, const char* to) { return Fails("rename", "") ? -1 : system.rename(from, to); };
+    calls.flushFolder = [this, &system](const std::string& folder) {
+      return Fails("folder", " " + folder) ? -1 : system.flushFolder(folder);
+    };
+    return calls;
   }
-  int Count(const std::string& prefix) const {
-    return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const std::string& e) { return e.rfind(prefix, 0) == 0; }));
-  }
+  int Count(const std::string& kind) const { return seen.count(kind) ? seen.at(kind) : 0; }
 };
 
 class WritePath : public ::testing::Test {
  protected:
-  void SetUp() override {
-    start_ = CurrentFolder();
-    testing::FillRandom(picture_, 400, 300, 9);  // about 250 KB at quality 100: several writes
-    ASSERT_TRUE(encoded_.Encode(picture_, {}, 100));
-  }
   void TearDown() override { SetCurrentFolder(start_); }
 
   // Saves to `path` through `calls`, directly or from a picture encoded ahead.
-  int Save(const std::string& path, RecordingCalls& calls, bool ahead, FolderFlushes* flushes = nullptr) {
+  int Save(const std::string& path, RecordingCalls& calls, bool ahead) {
+    if (picture_.Width() != 400) {
+      testing::FillRandom(picture_, 400, 300, 9);  // about 250 KB at quality 100: several writes
+      encoded_.Encode(picture_, {}, 100);
+    }
     const FileCalls seam = calls.Calls();
+    notices_.clear();
     SaveJpegHost host{[] { return 100; }, [this](const std::string& text) { notices_.push_back(text); }};
     host.calls = &seam;
     host.reason = &reason_;
-    host.folderFlushes = flushes;
     return ahead ? SaveEncodedJpeg(path, encoded_, host) : SaveJpeg(path, picture_, {}, host);
   }
 
+  const std::string start_ = CurrentFolder();
   TestFolder folder_;
   Bitmap picture_;
   EncodedJpeg encoded_;
   std::vector<std::string> notices_;
   std::string reason_;
-
- private:
-  std::string start_;
 };
 
 TEST_F(WritePath, EachFailingCallLeavesTheOldPictureAndNoTemporaryFileAndSaysWhy) {
-  struct Row {
+  const struct {
     const char* kind;
     int which;  // -1: the last call of that kind
-    int error;  // 0 for a write that makes no progress (taken as a full disk)
+    int error;
   } rows[] = {{"write", 0, EIO}, {"write", -1, ENOSPC}, {"write", -1, 0}, {"flush", 0, EIO}, {"rename", 0, EXDEV}};
-  const Bytes old(3000, 0x5A);
+  const std::vector<std::uint8_t> old(3000, 0x5A);
   for (const bool ahead : {false, true}) {
     RecordingCalls clean;
     ASSERT_EQ(Save(folder_ / "clean.jpg", clean, ahead), kOk);
     ASSERT_GE(clean.Count("write"), 3);
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.kind) + " " + std::to_string(row.which) + (ahead ? " ahead" : " direct"));
       testing::WriteBytes(folder_ / "out/a.jpg", old);
-      notices_.clear();
       RecordingCalls calls;
       calls.failKind = row.kind;
       calls.failing = row.which >= 0 ? row.which : clean.Count(row.kind) - 1;
       calls.error = row.error;
       EXPECT_EQ(Save(folder_ / "out/a.jpg", calls, ahead), kSaveWriteFailed);
       EXPECT_EQ(notices_, std::vector<std::string>{text::kSaveFailed});
-      EXPECT_EQ(reason_, std::strerror(row.error == 0 ? ENOSPC : row.error));
+      EXPECT_EQ(reason_, std::strerror(row.error == 0 ? ENOSPC : row.error));  // no progress: a full disk
       EXPECT_EQ(testing::ReadBytes(folder_ / "out/a.jpg"), old);
       EXPECT_EQ(testing::ListFilesBelow(folder_ / "out"), std::vector<std::string>{"a.jpg"});
     }
@@ -128,21 +116,11 @@ TEST_F(WritePath, TheDataIsFlushedBeforeTheRenameAndTheFolderAfterIt) {
     EXPECT_EQ(std::vector<std::string>(flush + 1, calls.log.end()),
               (std::vector<std::string>{"rename", "folder " + folder_.Path(), "folder " + made}));
   }
-  // A run's saves leave the folders to be flushed together, once each.
-  RecordingCalls calls;
-  FolderFlushes flushes;
-  ASSERT_EQ(Save(folder_ / "out/a.jpg", calls, false, &flushes), kOk);
-  ASSERT_EQ(Save(folder_ / "out/b.jpg", calls, true, &flushes), kOk);
-  EXPECT_EQ(calls.Count("folder"), 0);
-  flushes.FlushAll(calls.Calls());
-  EXPECT_EQ(calls.Count("folder"), 2);  // the output folder, and the one it was made in
 }
 
 TEST(WritePathOfARun, EveryOutputFolderIsFlushedOnceBeforeTheFinalText) {
   TestFolder folder;
-  testing::WriteJpeg(folder / "in/a.jpg", 400, 300);
-  testing::WriteJpeg(folder / "in/sub/b.jpg", 400, 300);
-  testing::WriteJpeg(folder / "in/sub/c.jpg", 400, 300);
+  for (const char* name : {"in/a.jpg", "in/sub/b.jpg", "in/sub/c.jpg"}) testing::WriteJpeg(folder / name, 400, 300);
   for (const int jobs : {1, 2}) {
     testing::ScriptedHost host;
     host.input = folder / "in/";

@@ -26,6 +26,7 @@ int FlushFolder(const std::string& folder) {
 const FileCalls& SystemFileCalls() {
   static const FileCalls calls{
       [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); },
+      [](int fd, off_t offset, off_t size) { (void)::sync_file_range(fd, offset, size, SYNC_FILE_RANGE_WRITE); },
       [](int fd) { return ::fdatasync(fd); },
       [](const char* from, const char* to) { return ::rename(from, to); },
       FlushFolder,

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 
 #include "trim/codec/byte_sink.h"
 #include "trim/save/file_calls.h"
@@ -51,6 +52,7 @@ class OutputFile : public ByteSink {
   const FileCalls& calls_;
   std::string target_;
   int fd_ = -1;
+  off_t written_ = 0;
   std::string temporaryPath_;
   int error_ = 0;
 };
