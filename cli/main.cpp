@@ -11,10 +11,10 @@
 #include "cli/options.h"
 #include "cli/terminal_host.h"
 #include "cli/terminal_text.h"
-#include "folders/folder_texts.h"
 #include "platform/file_system.h"
 #include "platform/path_text.h"
 #include "platform/standard_streams.h"
+#include "trim/messages.h"
 #include "trim/run/batch_run.h"
 
 namespace {
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   // Entering the folder is the test that it can be used, as for the window's folder picker.
   if (!SetCurrentFolder(options.inputFolder)) {
     const std::string reason = options.inputFolder + ": " + std::strerror(errno);
-    std::fprintf(stderr, "%s\n%s\n", folders::kInputFolderUnusable,
+    std::fprintf(stderr, "%s\n%s\n", text::kInputFolderUnusable,
                  (::isatty(STDERR_FILENO) ? EscapeControls(reason, false) : reason).c_str());
     return kExitRefused;
   }

@@ -1,12 +1,14 @@
 // The fixed texts of the folder commands: the status line of a scan, the name dialog and the messages.
 #pragma once
 
+#include "trim/messages.h"
+
 namespace phototrim::folders {
 
 // The spacing is part of the text: one space before each number, two more before 全, three before JPEG.
 inline constexpr char kFolderStatus[] = "サブフォルダ数 %d  全ファイル数 %d   JPEGファイル数 %d";
 
-inline constexpr char kInputFolderUnusable[] = "入力フォルダの指定が無効か使用不能です。";
+using text::kInputFolderUnusable;  // phototrim-batch refuses such a folder with the same words
 inline constexpr char kOutputFolderUnusable[] = "出力フォルダの指定が無効か使用不能です。";
 
 inline constexpr char kNameDialogTitle[] = "サブフォルダの作成";

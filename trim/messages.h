@@ -9,6 +9,8 @@ inline constexpr char kNoOutputFolder[] = "出力フォルダが指定されて�
 inline constexpr char kNoStepChosen[] = "縦横比変更か解像度縮小のどちらか１つはチェックしてください。";
 inline constexpr char kFixedSizeNotPositive[] = "固定ﾋﾟｸｾﾙ寸法には1以上の整数を指定してください。";
 inline constexpr char kNoJpegFiles[] = "入力フォルダにJPEGファイルが存在しません。";
+// An input folder that cannot be entered: the window's folder picker refuses it, phototrim-batch too.
+inline constexpr char kInputFolderUnusable[] = "入力フォルダの指定が無効か使用不能です。";
 
 // Questions; Yes stops the run.
 inline constexpr char kAskVanished[] = "入力フォルダにJPEGファイルが存在しません。中断しますか？\n\n%s";
