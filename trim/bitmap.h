@@ -7,6 +7,11 @@
 
 namespace phototrim {
 
+// A rectangle of pixels: its top-left corner and its size.
+struct PixelRect {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
 class Bitmap {
  public:
   Bitmap() = default;

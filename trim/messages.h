@@ -52,6 +52,17 @@ inline constexpr char kHqTargetTooLarge[] =
 inline constexpr char kHqRatio[] = "縮小率が大きすぎるので高画質圧縮を中断しました。最大1/100です。";
 inline constexpr char kHqEnlarge[] = "拡大なので高画質圧縮を中断しました。";
 
+// Why a file failed, in the system's words or ours, for hosts that show it next to the question
+// (libjpeg's own messages are passed on as they are).
+inline constexpr char kReasonNotRegularFile[] = "通常のファイルではありません";
+inline constexpr char kReasonEmptyFile[] = "空のファイルです";
+inline constexpr char kReasonFileTooLarge[] = "ファイルが大きすぎます（1 GiB を超えています）";
+inline constexpr char kReasonTooManyPixels[] = "画素数が多すぎます（%u×%u、最大 %llu 画素）";
+inline constexpr char kReasonTooLittleData[] = "画素数に比べてデータが少なすぎます";
+inline constexpr char kReasonTooManyScans[] = "スキャンが多すぎます（最大 %d）";
+inline constexpr char kReasonComponentMissing[] = "データのない色成分があります";
+inline constexpr char kReasonSizeLimit[] = "%dpx を超えるため処理できません（--no-size-limit で処理できます）";
+
 // Any failure the run did not foresee, such as memory running out.
 inline constexpr char kOutOfMemory[] = "メモリが不足しているため処理を続けられません。\n\n%s";
 

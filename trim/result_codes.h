@@ -21,6 +21,10 @@ inline constexpr int kCropRefused = -1;
 inline constexpr int kReduceRefused = -1;
 inline constexpr int kReduceAborted = -2;
 
+// One file's work: the host stopped it (its abort seen by the high-quality reduction, or its
+// cancel) before it was done; nothing of it is used.
+inline constexpr int kStopped = -8;
+
 // Any operation: the memory for a picture could not be had. The run reports it and ends.
 inline constexpr int kOutOfMemory = -9;
 

@@ -1,4 +1,4 @@
-// Tests of turning and mirroring decoded pictures by their EXIF orientation.
+// Tests of standing decoded rows upright by their EXIF orientation, as they come from the decoder.
 #include "trim/codec/orientation.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "support/picture_files.h"
+#include "trim/codec/upright_rows.h"
+#include "trim/result_codes.h"
 
 namespace phototrim {
 namespace {
@@ -13,22 +15,66 @@ namespace {
 bool SamePixels(const Bitmap& a, const Bitmap& b) {
   if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
   for (int y = 0; y < a.Height(); ++y)
-    if (std::memcmp(a.Row(y), b.Row(y), a.Stride()) != 0) return false;
+    if (std::memcmp(a.Row(y), b.Row(y), static_cast<std::size_t>(a.Width()) * 3) != 0) return false;
   return true;
 }
 
+// Hands the rows of `stored` to the sink as a decoder would, `batch` at a time, with `margin`
+// pixels of decoded columns on each side of the kept ones.
+void Feed(const Bitmap& stored, int margin, int orientation, int batch, Bitmap& picture) {
+  Bitmap chunk;
+  UprightRows sink(picture, chunk);
+  const KeptRows kept{stored.Width() + 2 * margin, margin, stored.Width(), stored.Height(), AxesOf(orientation)};
+  ASSERT_EQ(sink.Begin(kept), kOk);
+  for (int done = 0; done < stored.Height();) {
+    std::uint8_t* rows[16];
+    const int n = std::min({sink.NextRows(rows, batch), batch, stored.Height() - done});
+    for (int i = 0; i < n; ++i) {
+      std::memset(rows[i], 0xEE, static_cast<std::size_t>(kept.decodedWidth) * 3);  // the margins
+      std::memcpy(rows[i] + 3 * margin, stored.Row(done + i), static_cast<std::size_t>(stored.Width()) * 3);
+    }
+    ASSERT_EQ(sink.RowsFilled(n), kOk);
+    done += n;
+  }
+  ASSERT_EQ(sink.Finish(), kOk);
+}
+
 TEST(Orientation, EveryValueMatchesItsDefinitionAtSizesAroundTheTile) {
-  // 1 x 1, single rows and columns, odd sizes, and sizes that end inside and just past a tile.
-  const std::pair<int, int> sizes[] = {{1, 1}, {1, 7}, {9, 1}, {2, 3}, {5, 4}, {31, 33}, {32, 32}, {70, 45}, {97, 64}};
+  // 1 x 1, single rows and columns, odd sizes, sizes that end inside and just past a tile, with
+  // and without decoded margins, rows handed on one or several at a time.
+  const std::pair<int, int> sizes[] = {{1, 1}, {1, 7}, {9, 1}, {2, 3}, {5, 4}, {31, 33}, {32, 32}, {70, 45}, {97, 130}};
   for (const auto& [w, h] : sizes) {
-    Bitmap stored, expected, picture, scratch;
+    Bitmap stored, expected, picture;
     testing::FillRandom(stored, w, h, static_cast<std::uint32_t>(w * 100 + h));
     for (int orientation = 0; orientation <= 9; ++orientation) {
-      testing::FillRandom(picture, w, h, static_cast<std::uint32_t>(w * 100 + h));
       testing::UprightCopy(stored, orientation, expected);
-      ASSERT_TRUE(ApplyOrientation(picture, scratch, orientation));
-      EXPECT_TRUE(SamePixels(picture, expected)) << w << "x" << h << " orientation " << orientation;
+      for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{5, 3}}) {
+        Feed(stored, margin, orientation, batch, picture);
+        EXPECT_TRUE(SamePixels(picture, expected)) << w << "x" << h << " orientation " << orientation << " margin " << margin;
+      }
     }
+  }
+}
+
+TEST(Orientation, StoredRectangleOfAnUprightOne) {
+  // A 10 x 6 upright picture and its rectangle at (1, 2), 4 x 3, for every orientation.
+  Bitmap marks;
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    const OrientationAxes axes = AxesOf(orientation);
+    const int storedW = axes.turned ? 6 : 10, storedH = axes.turned ? 10 : 6;
+    const PixelRect rect = StoredRectOf({1, 2, 4, 3}, 10, 6, axes);
+    // Mark the stored rectangle, stand the picture upright and find the mark where it should be.
+    marks.Reset(storedW, storedH);
+    for (int y = 0; y < storedH; ++y)
+      for (int x = 0; x < storedW; ++x) {
+        const bool inside = x >= rect.x && x < rect.x + rect.width && y >= rect.y && y < rect.y + rect.height;
+        std::memset(marks.Row(y) + 3 * x, inside ? 1 : 0, 3);
+      }
+    Bitmap upright;
+    testing::UprightCopy(marks, orientation, upright);
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 10; ++x)
+        ASSERT_EQ(upright.Row(y)[3 * x], (x >= 1 && x < 5 && y >= 2 && y < 5) ? 1 : 0) << orientation << " " << x << "," << y;
   }
 }
 

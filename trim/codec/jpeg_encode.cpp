@@ -17,7 +17,7 @@ constexpr int kRowsPerCall = 16;
 constexpr std::size_t kMaxProfileBytes = std::size_t{255} * 65519;
 
 // A libjpeg destination that hands each full buffer to a byte sink. A refused write does not
-// return to libjpeg: it jumps back to the frame that called setjmp.
+// return to libjpeg: it jumps back to the frame that called setjmp (the sink knows why).
 struct SinkDestination {
   jpeg_destination_mgr manager;  // first, so that cinfo->dest converts back
   ByteSink* sink;
@@ -38,7 +38,7 @@ void StartDestination(j_compress_ptr cinfo) {
 // Called when the whole buffer is full (libjpeg's contract), whatever free_in_buffer says.
 boolean FlushFullBuffer(j_compress_ptr cinfo) {
   SinkDestination& dest = DestinationOf(cinfo);
-  if (!dest.sink->Write(dest.buffer, kBufferBytes)) JumpToJpegFailure(reinterpret_cast<j_common_ptr>(cinfo));
+  if (!dest.sink->Write(dest.buffer, kBufferBytes)) FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), 0, "");
   dest.manager.next_output_byte = dest.buffer;
   dest.manager.free_in_buffer = kBufferBytes;
   return TRUE;
@@ -47,70 +47,66 @@ boolean FlushFullBuffer(j_compress_ptr cinfo) {
 void FlushRest(j_compress_ptr cinfo) {
   SinkDestination& dest = DestinationOf(cinfo);
   const std::size_t used = kBufferBytes - dest.manager.free_in_buffer;
-  if (!dest.sink->Write(dest.buffer, used)) JumpToJpegFailure(reinterpret_cast<j_common_ptr>(cinfo));
+  if (!dest.sink->Write(dest.buffer, used)) FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), 0, "");
 }
 
-// Everything the libjpeg work touches lives here, not in the frame that calls setjmp.
-struct EncodeJob {
-  const Bitmap* picture;
-  const std::vector<std::uint8_t>* profile;
-  int quality;
-  jpeg_compress_struct cinfo;
-  JpegErrors errors;
-  SinkDestination dest;
+// The owner of one compress object: the error manager is set before jpeg_create_compress, and the
+// object is destroyed in one place, the destructor, on every path.
+class JpegEncoder {
+ public:
+  JpegEncoder() {
+    // The encoder's only warnings concern odd parameters, which we never set: none is fatal.
+    cinfo_.err = InitJpegErrors(errors_, 1 << 30, false);
+  }
+  ~JpegEncoder() { jpeg_destroy_compress(&cinfo_); }
+  JpegEncoder(const JpegEncoder&) = delete;
+  JpegEncoder& operator=(const JpegEncoder&) = delete;
+
+  // The libjpeg work. This frame calls setjmp, so it holds nothing with a destructor.
+  bool Encode(const Bitmap& picture, const std::vector<std::uint8_t>& profile, int quality, ByteSink& sink) {
+    if (setjmp(errors_.jump)) return false;
+    jpeg_create_compress(&cinfo_);
+    dest_.sink = &sink;
+    dest_.manager.init_destination = StartDestination;
+    dest_.manager.empty_output_buffer = FlushFullBuffer;
+    dest_.manager.term_destination = FlushRest;
+    cinfo_.dest = &dest_.manager;
+
+    cinfo_.image_width = static_cast<JDIMENSION>(picture.Width());
+    cinfo_.image_height = static_cast<JDIMENSION>(picture.Height());
+    cinfo_.input_components = 3;
+    cinfo_.in_color_space = JCS_EXT_BGR;  // our rows as they are; libjpeg converts to YCbCr
+    jpeg_set_defaults(&cinfo_);
+    cinfo_.dct_method = JDCT_FLOAT;
+    jpeg_set_quality(&cinfo_, quality, TRUE);  // TRUE: every quantiser stays within 1..255
+    jpeg_start_compress(&cinfo_, TRUE);         // writes SOI and the JFIF marker
+    if (!profile.empty()) jpeg_write_icc_profile(&cinfo_, profile.data(), static_cast<unsigned>(profile.size()));
+
+    const int height = picture.Height();
+    while (cinfo_.next_scanline < cinfo_.image_height) {
+      const int first = static_cast<int>(cinfo_.next_scanline);
+      const int count = std::min(kRowsPerCall, height - first);
+      JSAMPROW rows[kRowsPerCall];
+      // libjpeg only reads the rows; its interface just lacks the const.
+      for (int i = 0; i < count; ++i) rows[i] = const_cast<JSAMPROW>(picture.Row(first + i));
+      jpeg_write_scanlines(&cinfo_, rows, static_cast<JDIMENSION>(count));
+    }
+    jpeg_finish_compress(&cinfo_);  // writes EOI and flushes the rest
+    return true;
+  }
+
+ private:
+  jpeg_compress_struct cinfo_{};  // zeroed: jpeg_destroy_compress needs that before create
+  JpegErrors errors_{};
+  SinkDestination dest_{};
 };
-
-// The libjpeg work. This frame calls setjmp, so it holds nothing with a destructor.
-bool RunEncode(EncodeJob* job) {
-  j_compress_ptr cinfo = &job->cinfo;
-  // The encoder's only warnings concern odd parameters, which we never set: none is fatal.
-  cinfo->err = InitJpegErrors(job->errors, 1 << 30, false);
-  if (setjmp(job->errors.jump)) {
-    jpeg_destroy_compress(&job->cinfo);
-    return false;
-  }
-  jpeg_create_compress(cinfo);
-  job->dest.manager.init_destination = StartDestination;
-  job->dest.manager.empty_output_buffer = FlushFullBuffer;
-  job->dest.manager.term_destination = FlushRest;
-  cinfo->dest = &job->dest.manager;
-
-  const Bitmap& picture = *job->picture;
-  cinfo->image_width = static_cast<JDIMENSION>(picture.Width());
-  cinfo->image_height = static_cast<JDIMENSION>(picture.Height());
-  cinfo->input_components = 3;
-  cinfo->in_color_space = JCS_EXT_BGR;  // our rows as they are; libjpeg converts to YCbCr
-  jpeg_set_defaults(cinfo);
-  cinfo->dct_method = JDCT_FLOAT;
-  jpeg_set_quality(cinfo, job->quality, TRUE);  // TRUE: every quantiser stays within 1..255
-  jpeg_start_compress(cinfo, TRUE);  // writes SOI and the JFIF marker
-  if (!job->profile->empty())
-    jpeg_write_icc_profile(cinfo, job->profile->data(), static_cast<unsigned>(job->profile->size()));
-
-  const int height = picture.Height();
-  while (cinfo->next_scanline < cinfo->image_height) {
-    const int first = static_cast<int>(cinfo->next_scanline);
-    const int count = std::min(kRowsPerCall, height - first);
-    JSAMPROW rows[kRowsPerCall];
-    // libjpeg only reads the rows; its interface just lacks the const.
-    for (int i = 0; i < count; ++i) rows[i] = const_cast<JSAMPROW>(picture.Row(first + i));
-    jpeg_write_scanlines(cinfo, rows, static_cast<JDIMENSION>(count));
-  }
-  jpeg_finish_compress(cinfo);  // writes EOI and flushes the rest
-  jpeg_destroy_compress(cinfo);
-  return true;
-}
 
 }  // namespace
 
 bool EncodeJpeg(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality, ByteSink& sink) {
   if (picture.Width() < 1 || picture.Height() < 1 || colorProfile.size() > kMaxProfileBytes) return false;
-  EncodeJob job{};  // zeroed libjpeg structs, for jpeg_destroy_compress after an early error
-  job.picture = &picture;
-  job.profile = &colorProfile;
-  job.quality = quality;
-  job.dest.sink = &sink;
-  return RunEncode(&job);
+  JpegEncoder encoder;
+  return encoder.Encode(picture, colorProfile, quality, sink);
 }
 
 }  // namespace phototrim

@@ -1,7 +1,11 @@
 // libjpeg error handling: errors and chosen warnings jump back to the frame that called setjmp.
 #include "trim/codec/jpeg_errors.h"
 
+#include <cstring>
+
 #include <jerror.h>  // the message codes, such as JWRN_JPEG_EOF
+
+#include "trim/result_codes.h"
 
 namespace phototrim {
 
@@ -9,7 +13,11 @@ namespace {
 
 JpegErrors& ErrorsOf(j_common_ptr cinfo) { return *reinterpret_cast<JpegErrors*>(cinfo->err); }
 
-[[noreturn]] void ExitOnError(j_common_ptr cinfo) { JumpToJpegFailure(cinfo); }
+// libjpeg's own text for its current message code, such as "Premature end of JPEG file".
+[[noreturn]] void FailWithLibjpegMessage(j_common_ptr cinfo) {
+  (*cinfo->err->format_message)(cinfo, ErrorsOf(cinfo).message);
+  FailJpeg(cinfo, kLoadFailed, nullptr);
+}
 
 // Level -1 is a warning (corrupt data that libjpeg worked around); levels 0 and up are trace
 // messages, which cost nothing as long as nobody formats them.
@@ -20,23 +28,33 @@ void OnMessage(j_common_ptr cinfo, int level) {
   // rest with zeros and goes on: the picture is partly grey, and a small file whose header claims
   // a huge size would be decoded whole. Failing here stops it where its data runs out.
   const int code = cinfo->err->msg_code;
-  if (errors.prematureEndFails && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) JumpToJpegFailure(cinfo);
+  if (errors.prematureEndFails && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) FailWithLibjpegMessage(cinfo);
   // A crafted file can raise a warning for every block; past the cap it is not worth decoding.
-  if (++errors.warnings > errors.maxWarnings) JumpToJpegFailure(cinfo);
+  if (++errors.warnings > errors.maxWarnings) FailWithLibjpegMessage(cinfo);
 }
 
 }  // namespace
 
 jpeg_error_mgr* InitJpegErrors(JpegErrors& errors, int maxWarnings, bool prematureEndFails) {
   jpeg_error_mgr* manager = jpeg_std_error(&errors.manager);
-  manager->error_exit = ExitOnError;
+  manager->error_exit = FailWithLibjpegMessage;
   manager->emit_message = OnMessage;
   errors.warnings = 0;
   errors.maxWarnings = maxWarnings;
   errors.prematureEndFails = prematureEndFails;
+  errors.failure = 0;
+  errors.message[0] = '\0';
   return manager;
 }
 
-void JumpToJpegFailure(j_common_ptr cinfo) { std::longjmp(ErrorsOf(cinfo).jump, 1); }
+void FailJpeg(j_common_ptr cinfo, int failure, const char* reason) {
+  JpegErrors& errors = ErrorsOf(cinfo);
+  errors.failure = failure;
+  if (reason != nullptr) {
+    std::strncpy(errors.message, reason, sizeof errors.message - 1);
+    errors.message[sizeof errors.message - 1] = '\0';
+  }
+  std::longjmp(errors.jump, 1);
+}
 
 }  // namespace phototrim

@@ -19,7 +19,8 @@ struct LoadLimits {
 
 // Decodes the file at `path` (bytes as they are) into `work`, with the float IDCT, block smoothing
 // and fancy upsampling on (libjpeg's defaults), grayscale widened to three equal channels and
-// Adobe CMYK/YCCK turned into RGB. The EXIF orientation is applied, using `scratch` for turns.
+// Adobe CMYK/YCCK turned into RGB. The EXIF orientation is applied as the rows come, using a few
+// rows of `scratch` for quarter turns.
 // `colorProfile` receives the input's ICC profile when its data colour space is RGB, else is
 // cleared. Returns kOk, kLoadFailed for any fault of the file (including a premature end), or
 // kOutOfMemory.

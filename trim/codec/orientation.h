@@ -1,14 +1,30 @@
-// Turns and mirrors a decoded picture so that it stands as its EXIF orientation says viewers show it.
+// How the rows of a stored picture lie in the picture that its EXIF orientation stands upright.
 #pragma once
 
 #include "trim/bitmap.h"
 
 namespace phototrim {
 
-// Applies EXIF orientation 2 to 8 to `picture`; 1 and anything else leave it as it is. Mirrors and
-// the half turn work in place; the quarter turns (5 to 8, which swap width and height) write into
-// `scratch` and then swap the two bitmaps. False, with `picture` unchanged, when `scratch` cannot
-// get the memory.
-bool ApplyOrientation(Bitmap& picture, Bitmap& scratch, int orientation);
+// Rows come out of the decoder as stored, top to bottom. Upright, each stored row is a row (or, for
+// the quarter turns 5 to 8, a column) of the picture, taken in one direction or the other.
+struct OrientationAxes {
+  bool turned = false;           // a stored row is an upright column
+  bool rowsReversed = false;     // the last stored row is the first upright row (or column)
+  bool columnsMirrored = false;  // within a stored row, the last pixel comes first upright
+};
+
+// The axes of EXIF orientation 1 to 8; anything else stands as stored.
+OrientationAxes AxesOf(int orientation);
+
+// The rectangle of the stored picture (W x H upright) that holds the upright rectangle `upright`.
+PixelRect StoredRectOf(const PixelRect& upright, int W, int H, const OrientationAxes& axes);
+
+// Writes `count` rows of `rows` (pixels `left` .. `left` + `width` - 1 of each), which are the rows
+// `first` .. `first` + `count` - 1 of a stored picture of `total` rows, into `target`, the turned
+// picture (`total` wide, `width` high): stored row k becomes column k (or total-1-k when the rows
+// are reversed), pixel p of it row p (or width-1-p when mirrored). Done in square tiles, so that
+// the rows read and the columns written both stay in the cache.
+void TurnRowsInto(const Bitmap& rows, int left, int width, int first, int count, int total, const OrientationAxes& axes,
+                  Bitmap& target);
 
 }  // namespace phototrim

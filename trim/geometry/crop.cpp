@@ -28,19 +28,29 @@ PixelSize ComputeReductionTarget(int W, int H, const TargetSize& pair) {
   return {pair.ShortSide, pair.LongSide};
 }
 
+PixelRect CentredRect(int W, int H, int cw, int ch) {
+  // Truncating division: an odd surplus leaves the extra column on the right, the extra row below.
+  return {(W - cw) / 2, (H - ch) / 2, cw, ch};
+}
+
+CropCheck CheckCrop(int W, int H, int cw, int ch, bool sizeLimit) {
+  const PixelRect rect = CentredRect(W, H, cw, ch);
+  // An empty picture cannot be saved.
+  if (rect.x < 0 || rect.y < 0 || cw > W || ch > H || cw < 1 || ch < 1) return CropCheck::Refused;
+  if (sizeLimit && (cw > PlaneCapacity || ch > PlaneCapacity)) return CropCheck::BeyondSizeLimit;
+  return CropCheck::Ok;
+}
+
 int CropCentered(Bitmap& work, Bitmap& /*scratch*/, int cw, int ch) {
   const int W = work.Width();
   const int H = work.Height();
-  // Truncating division: an odd surplus leaves the extra column on the right, the extra row below.
-  const int x0 = (W - cw) / 2;
-  const int y0 = (H - ch) / 2;
-  if (x0 < 0 || y0 < 0 || cw > W || ch > H || cw > PlaneCapacity || ch > PlaneCapacity) return kCropRefused;
-  if (cw < 1 || ch < 1) return kCropRefused;  // an empty picture cannot be saved
+  if (CheckCrop(W, H, cw, ch, true) != CropCheck::Ok) return kCropRefused;
   if (cw == W && ch == H) return kOk;
 
   // Nothing is copied: the picture becomes a window on the kept rectangle, and the reduction or
   // the encoder read its rows where they are. The next change of size packs them if needed.
-  if (!work.CutOut(x0, y0, cw, ch)) return kCropRefused;  // cannot happen after the checks above
+  const PixelRect rect = CentredRect(W, H, cw, ch);
+  if (!work.CutOut(rect.x, rect.y, cw, ch)) return kCropRefused;  // cannot happen after the checks above
   return kOk;
 }
 

@@ -6,7 +6,7 @@
 
 namespace phototrim {
 
-// Largest crop that the work planes and the crop accept, per side.
+// Largest crop that the work planes and the crop accept, per side, unless the run lifts the limit.
 inline constexpr int PlaneCapacity = 6200;
 
 struct PixelSize {
@@ -17,6 +17,18 @@ struct PixelSize {
 // The crop of a W x H picture for the pair: landscape pictures get L:S, portrait and square S:L;
 // the whole of one side is kept. Products are 64-bit; divisions truncate. The pair is positive.
 PixelSize ComputeCropSize(int W, int H, const TargetSize& pair);
+
+// The centred cw x ch rectangle of a W x H picture: left offset (W-cw)/2, top (H-ch)/2, so an odd
+// surplus leaves the extra column on the right and row at the bottom.
+PixelRect CentredRect(int W, int H, int cw, int ch);
+
+enum class CropCheck {
+  Ok,
+  Refused,          // larger than the picture, or empty
+  BeyondSizeLimit,  // fits the picture, but is larger than PlaneCapacity on a side
+};
+// Whether the centred cw x ch crop of a W x H picture is made; `sizeLimit` holds it to PlaneCapacity.
+CropCheck CheckCrop(int W, int H, int cw, int ch, bool sizeLimit);
 
 // Cuts `work` to the centred cw x ch rectangle (left offset (W-cw)/2, top (H-ch)/2, so an odd
 // surplus leaves the extra column on the right and row at the bottom). kCropRefused, with nothing

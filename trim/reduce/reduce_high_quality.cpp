@@ -4,24 +4,22 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "trim/reduce/area_spans.h"
-#include "trim/geometry/crop.h"
 #include "trim/format.h"
+#include "trim/geometry/crop.h"
 #include "trim/messages.h"
 #include "trim/reduce/reduce_high_quality_core.h"
 #include "trim/result_codes.h"
-#include "trim/reduce/sharpen.h"
 
 namespace phototrim {
 
 namespace {
 
-// Source bytes (times rows read) that one call of the vertical kernel may cover between two stop
-// tests: about a tenth of a millisecond, so that even a 1/100 band answers an abort at once.
-constexpr std::size_t kWorkBetweenStopTests = std::size_t{1} << 21;
+// Decoded rows start on a cache line.
+constexpr std::size_t kRowAlignment = 64;
 
-// The six checks, in their order; the first that fails writes its reason.
-bool Refused(int W, int H, int w, int h, std::string& errorText) {
+}  // namespace
+
+bool HighQualityRefused(int W, int H, int w, int h, bool sizeLimit, std::string& errorText) {
   // A side below 1 is no reduction at all (and would divide by zero below); no caller asks for it.
   if (w < 1 || h < 1) {
     errorText = text::kHqRatio;
@@ -37,11 +35,11 @@ bool Refused(int W, int H, int w, int h, std::string& errorText) {
     errorText = Format(text::kHqSameSize, w, h);
     return true;
   }
-  if (W > PlaneCapacity || H > PlaneCapacity) {
+  if (sizeLimit && (W > PlaneCapacity || H > PlaneCapacity)) {
     errorText = Format(text::kHqSourceTooLarge, W, H, PlaneCapacity, PlaneCapacity);
     return true;
   }
-  if (w > PlaneCapacity || h > PlaneCapacity) {
+  if (sizeLimit && (w > PlaneCapacity || h > PlaneCapacity)) {
     errorText = Format(text::kHqTargetTooLarge, w, h, PlaneCapacity, PlaneCapacity);
     return true;
   }
@@ -57,122 +55,20 @@ bool Refused(int W, int H, int w, int h, std::string& errorText) {
   return false;
 }
 
-// The horizontal spans as tap lists of one length (the longest span), so the kernels run without
-// branches. A list that would run past the right edge starts earlier, with weight 0 in front.
-ColumnTaps BuildColumnTaps(ReductionPlanes& planes, int W, int w, int taps) {
-  int* start = planes.ColumnStart();
-  std::int32_t* weights = planes.ColumnWeights();
-  double* inverse = planes.ColumnInverse();
-  for (int x = 0; x < w; ++x) {
-    const Span span = SpanOf(x, w, W);
-    start[x] = std::min(span.first, W - taps);
-    const int offset = span.first - start[x];
-    std::int32_t* list = weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps);
-    for (int k = 0; k < taps; ++k) list[k] = (k >= offset && k < offset + span.count) ? WeightAt(span, k - offset) : 0;
-    inverse[x] = 1.0 / span.total;
-  }
-  return {w, taps, start, weights, inverse};
-}
-
-// The source rows of target row y, rows of weight 0 left out, padded to pairs.
-int FillBandRow(BandRow& lane, const Span& span, Bitmap& image) {
-  std::int32_t weights[kMaxTaps];
-  int n = 0;
-  for (int k = 0; k < span.count; ++k) {
-    const int weight = WeightAt(span, k);
-    if (weight == 0) continue;
-    lane.rows[n] = image.Row(span.first + k);
-    weights[n++] = weight;
-  }
-  if (n % 2 != 0) {
-    lane.rows[n] = lane.rows[n - 1];
-    weights[n++] = 0;
-  }
-  for (int i = 0; i < n; i += 2) lane.pairs[i / 2] = weights[i] | (weights[i + 1] << 16);
-  lane.count = n;
-  return n;
-}
-
-}  // namespace
-
 int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText,
                           const std::function<bool()>& shouldStop, KernelSet kernelSet) {
   errorText.clear();
   const int W = image.Width();
   const int H = image.Height();
-  if (Refused(W, H, w, h, errorText)) return kReduceRefused;
+  if (HighQualityRefused(W, H, w, h, true, errorText)) return kReduceRefused;
 
-  // Separable: a pixel's weight is columnWeight * rowWeight, so S = Sx * Sy and the sum is
-  // sum over rows of rowWeight * (sum over columns of columnWeight * value). The vertical pass sums
-  // rows (exact in 32 bits: at most 101*100*255), the horizontal pass the columns of those sums.
-  int taps = 1, largestSx = 1, largestSy = 1;
-  for (int x = 0; x < w; ++x) {
-    const Span span = SpanOf(x, w, W);
-    taps = std::max(taps, span.count);
-    largestSx = std::max(largestSx, span.total);
-  }
-  for (int y = 0; y < h; ++y) largestSy = std::max(largestSy, SpanOf(y, h, H).total);
-  if (!planes.Prepare(W, w, taps)) return kOutOfMemory;
-  const ColumnTaps columns = BuildColumnTaps(planes, W, w, taps);
-
-  const ReductionKernels kernels = KernelsOf(kernelSet);
-  // 255 * Sx * Sy bounds every sum; near 1/100 on both axes it passes 2^31 and needs 64 bits.
-  const bool wideSums = 255 * std::int64_t{largestSx} * largestSy >= (std::int64_t{1} << 31);
-  const auto horizontal = wideSums ? HorizontalBand64 : kernels.horizontal;
-
-  std::int32_t* sums = planes.ColumnSums();
-  std::uint16_t* ring = planes.ReducedRows();
-  const auto plane = [&](int y, int c) {
-    return ring + (static_cast<std::size_t>(y % kReducedRingRows) * 3 + static_cast<std::size_t>(c)) * w;
-  };
-  const std::size_t positions = static_cast<std::size_t>(W) * 3;
-
-  BandRow band[kBandRows];
-  double rowInverse[kBandRows];
-  std::uint16_t* out[kBandRows * 3];
-  int written = 0;  // target rows already in the image
-  for (int y0 = 0; y0 < h; y0 += kBandRows) {
-    if (shouldStop()) return kReduceAborted;
-    const int rows = std::min(kBandRows, h - y0);
-    std::size_t bandTaps = 0;
-    for (int r = 0; r < kBandRows; ++r) {
-      if (r >= rows) {
-        band[r].count = 0;
-        rowInverse[r] = 0.0;
-        continue;
-      }
-      const Span span = SpanOf(y0 + r, h, H);
-      bandTaps += static_cast<std::size_t>(FillBandRow(band[r], span, image));
-      rowInverse[r] = 1.0 / span.total;
-      for (int c = 0; c < 3; ++c) out[r * 3 + c] = plane(y0 + r, c);
-    }
-
-    // Vertical sums, in pieces small enough to keep the stop tests frequent.
-    const std::size_t piece = std::max<std::size_t>(16, kWorkBetweenStopTests / std::max<std::size_t>(bandTaps, 1) / 16 * 16);
-    for (std::size_t begin = 0; begin < positions; begin += piece) {
-      if (begin > 0 && shouldStop()) return kReduceAborted;
-      kernels.vertical(band, begin, std::min(positions, begin + piece), sums);
-    }
-    horizontal(sums, columns, rowInverse, rows, out, planes.BandBytes());
-
-    // Sharpen every row whose lower neighbour is now known. The result goes over source row y at
-    // the old row length. The next band, from target row y1 = y0 + rows on, reads only source rows
-    // from y1 on (a span starts at y1*H/h >= y1), and every row written here lies above y1, so
-    // nothing still needed is overwritten. SetSize packs the rows at the end.
-    const int ready = (y0 + rows == h) ? h : y0 + rows - 1;
-    for (; written < ready; ++written) {
-      if (shouldStop()) return kReduceAborted;
-      const int y = written;
-      const std::uint16_t* row[3] = {plane(y, 0), plane(y, 1), plane(y, 2)};
-      if (y == 0 || y == h - 1) {
-        CopyReducedRow(row, w, image.Row(y));  // border rows stay as averaged
-      } else {
-        const std::uint16_t* above[3] = {plane(y - 1, 0), plane(y - 1, 1), plane(y - 1, 2)};
-        const std::uint16_t* below[3] = {plane(y + 1, 0), plane(y + 1, 1), plane(y + 1, 2)};
-        kernels.sharpen(above, row, below, w, image.Row(y));
-      }
-    }
-  }
+  // Every source row is there from the start. Target row y goes over source row y (at the old row
+  // length): the bands after it read only source rows from their first target row on (a span
+  // starts at y1*H/h >= y1), so nothing still needed is overwritten. SetSize packs the rows.
+  AreaReduction reduction;
+  const auto row = [&image](int k) { return image.Row(k); };
+  if (reduction.Start({H, W, h, w, false, false}, planes, kernelSet, row, row, shouldStop) != kOk) return kOutOfMemory;
+  if (const int reduced = reduction.Arrived(H); reduced != kOk) return reduced;
   // Keeps the top-left w x h; shrinking needs no memory.
   if (!image.SetSize(w, h)) return kOutOfMemory;
   return kOk;
@@ -180,6 +76,42 @@ int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, 
 
 int ReduceHighQuality(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText, EventPump& pump) {
   return ReduceHighQualityWith(image, w, h, planes, errorText, [&pump] { return pump.ShouldStop(); }, BestKernelSet());
+}
+
+int HighQualityRows::Begin(const KeptRows& kept, int w, int h) {
+  // Upright, a turned picture's stored rows are its columns: the row axis is then reduced to w.
+  const bool turned = kept.axes.turned;
+  const ReductionAxes axes{kept.count, kept.width, turned ? w : h, turned ? h : w, kept.axes.rowsReversed,
+                           kept.axes.columnsMirrored};
+  if (!output_.Begin(axes.targetRows, axes.targetColumns, turned)) return kOutOfMemory;
+  rowBytes_ = (static_cast<std::size_t>(kept.decodedWidth) * 3 + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
+  left_ = static_cast<std::size_t>(kept.left) * 3;
+  arrived_ = 0;
+  const int started = reduction_.Start(
+      axes, planes_, kernelSet_, [this](int k) -> const std::uint8_t* { return Slot(k) + left_; },
+      [this](int i) { return output_.Row(i); }, shouldStop_);
+  if (started != kOk) return started;
+  // One band's rows, and room for the rows the decoder writes while that band is not complete.
+  capacity_ = reduction_.RowsPerBandRead() + JpegDecoder::kMaxRowsPerRead;
+  return planes_.PrepareSourceRows(static_cast<std::size_t>(capacity_) * rowBytes_) ? kOk : kOutOfMemory;
+}
+
+int HighQualityRows::NextRows(std::uint8_t** rows, int wanted) {
+  // Never the slot of a row that a band still has to read.
+  const int n = std::max(1, std::min(wanted, reduction_.FirstRowNeeded() + capacity_ - arrived_));
+  for (int i = 0; i < n; ++i) rows[i] = Slot(arrived_ + i);
+  return n;
+}
+
+int HighQualityRows::RowsFilled(int count) {
+  arrived_ += count;
+  // In a decode, kReduceAborted would read as a failed load (both are -2): the decode is stopped.
+  return reduction_.Arrived(arrived_) == kOk ? kOk : kStopped;
+}
+
+int HighQualityRows::Finish() {
+  if (!reduction_.Done()) return kOutOfMemory;  // rows missing: cannot happen after a whole decode
+  return output_.Finish() ? kOk : kOutOfMemory;
 }
 
 }  // namespace phototrim

@@ -1,6 +1,7 @@
 // ReducePlain: point sampling of the whole picture onto the target size, in place when it shrinks.
 #include "trim/reduce/reduce_plain.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -21,11 +22,15 @@ int SourceIndex(int target, int targetSize, int sourceSize) {
                           (2 * static_cast<std::int64_t>(targetSize)));
 }
 
-// Byte offsets of the sampled source pixel of every target column.
-std::unique_ptr<std::size_t[]> ColumnOffsets(int tw, int W) {
+// Byte offsets of the sampled source pixel of every target column, in a row that starts `left`
+// pixels before the source and runs the other way when `mirrored`.
+std::unique_ptr<std::size_t[]> ColumnOffsets(int tw, int W, int left = 0, bool mirrored = false) {
   std::unique_ptr<std::size_t[]> offsets(new (std::nothrow) std::size_t[static_cast<std::size_t>(tw)]);
   if (offsets)
-    for (int x = 0; x < tw; ++x) offsets[x] = static_cast<std::size_t>(SourceIndex(x, tw, W)) * 3;
+    for (int x = 0; x < tw; ++x) {
+      const int column = SourceIndex(x, tw, W);
+      offsets[x] = static_cast<std::size_t>(left + (mirrored ? W - 1 - column : column)) * 3;
+    }
   return offsets;
 }
 
@@ -65,5 +70,41 @@ int ReducePlain(Bitmap& work, Bitmap& scratch, int tw, int th) {
   work.Swap(scratch);
   return kOk;
 }
+
+int PlainRows::Begin(const KeptRows& kept, int tw, int th) {
+  kept_ = kept;
+  // Upright, a turned picture's stored rows are its columns: the row axis is then reduced to tw.
+  targetRows_ = kept.axes.turned ? tw : th;
+  targetColumns_ = kept.axes.turned ? th : tw;
+  arrived_ = 0;
+  next_ = kept.axes.rowsReversed ? targetRows_ - 1 : 0;
+  rowBytes_ = static_cast<std::size_t>(kept.decodedWidth) * 3;
+  offsets_ = ColumnOffsets(targetColumns_, kept.width, kept.left, kept.axes.columnsMirrored);
+  rows_.reset(new (std::nothrow) std::uint8_t[rowBytes_ * JpegDecoder::kMaxRowsPerRead]);
+  if (!offsets_ || !rows_ || !output_.Begin(targetRows_, targetColumns_, kept.axes.turned)) return kOutOfMemory;
+  return kOk;
+}
+
+int PlainRows::NextRows(std::uint8_t** rows, int wanted) {
+  const int n = std::min(wanted, JpegDecoder::kMaxRowsPerRead);
+  for (int i = 0; i < n; ++i) rows[i] = rows_.get() + rowBytes_ * static_cast<std::size_t>(i);
+  return n;
+}
+
+int PlainRows::RowsFilled(int count) {
+  // Shrinking, each target row takes another source row, and they come in the order of the rows:
+  // the next target row is the only one that can take the row in hand.
+  const int A = kept_.count;
+  for (int i = 0; i < count; ++i, ++arrived_) {
+    const int along = kept_.axes.rowsReversed ? A - 1 - arrived_ : arrived_;
+    const bool pending = kept_.axes.rowsReversed ? next_ >= 0 : next_ < targetRows_;
+    if (!pending || SourceIndex(next_, targetRows_, A) != along) continue;
+    SampleRow(rows_.get() + rowBytes_ * static_cast<std::size_t>(i), offsets_.get(), targetColumns_, output_.Row(next_));
+    next_ += kept_.axes.rowsReversed ? -1 : 1;
+  }
+  return kOk;
+}
+
+int PlainRows::Finish() { return output_.Finish() ? kOk : kOutOfMemory; }
 
 }  // namespace phototrim

@@ -1,12 +1,41 @@
 // ReducePlain: point-sampling stretch of the whole picture to a smaller size, no averaging.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
 #include "trim/bitmap.h"
+#include "trim/codec/row_sink.h"
+#include "trim/reduce/reduced_picture.h"
 
 namespace phototrim {
 
 // Reduces `work` to exactly tw x th (not larger than it) by taking, for each target pixel, one
 // source pixel. kOk, or kOutOfMemory when the scratch picture cannot be had.
 int ReducePlain(Bitmap& work, Bitmap& scratch, int tw, int th);
+
+// The same point sampling of the kept rows of a decode, fed as they come: each row is looked at
+// once, and sampled into the reduced picture when a target row takes it.
+class PlainRows : public RowSink {
+ public:
+  PlainRows(Bitmap& picture, Bitmap& scratch) : output_(picture, scratch) {}
+  // The kept rows reduced to tw x th upright (not larger than they are). kOk or kOutOfMemory.
+  int Begin(const KeptRows& kept, int tw, int th);
+
+  int NextRows(std::uint8_t** rows, int wanted) override;
+  int RowsFilled(int count) override;
+  int Finish() override;
+
+ private:
+  ReducedPicture output_;
+  KeptRows kept_;
+  int targetRows_ = 0, targetColumns_ = 0;
+  std::unique_ptr<std::size_t[]> offsets_;  // bytes into a decoded row, per target column
+  std::unique_ptr<std::uint8_t[]> rows_;    // the rows being decoded
+  std::size_t rowBytes_ = 0;
+  int arrived_ = 0;
+  int next_ = 0;  // the next target row, in the order the rows come
+};
 
 }  // namespace phototrim

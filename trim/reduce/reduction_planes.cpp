@@ -19,7 +19,7 @@ bool ReductionPlanes::Prepare(int W, int w, int taps) {
 
 std::size_t ReductionPlanes::Bytes() const {
   return columnSums_.Bytes() + reducedRows_.Bytes() + columnStart_.Bytes() + columnWeights_.Bytes() +
-         columnInverse_.Bytes() + bandBytes_.Bytes();
+         columnInverse_.Bytes() + bandBytes_.Bytes() + sourceRows_.Bytes();
 }
 
 }  // namespace phototrim

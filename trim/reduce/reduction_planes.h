@@ -38,8 +38,8 @@ class GrowingBuffer {
 };
 
 // Nothing is allocated until the first reduction, and then only what a source W wide and a target
-// w wide need (about 1.3 MB at most, for 6200-pixel pictures): no copy of the source and no w x h
-// plane.
+// w wide need (about 1.3 MB for 6200-pixel pictures, and a band's source rows when they come from
+// a decoder): no copy of the source and no w x h plane.
 class ReductionPlanes {
  public:
   // Makes room for a reduction of a source W wide to a target w wide with `taps` source columns
@@ -61,6 +61,10 @@ class ReductionPlanes {
   // The horizontal pass's results before they are spread to the ring: 24 bytes a target column.
   std::uint8_t* BandBytes() { return bandBytes_.Data(); }
 
+  // Source rows held while they come from a decoder (the rows of one band and a few more).
+  bool PrepareSourceRows(std::size_t bytes) { return sourceRows_.Reserve(bytes); }
+  std::uint8_t* SourceRows() { return sourceRows_.Data(); }
+
   // Memory held, in bytes.
   std::size_t Bytes() const;
 
@@ -71,6 +75,7 @@ class ReductionPlanes {
   GrowingBuffer<std::int32_t> columnWeights_;
   GrowingBuffer<double> columnInverse_;
   GrowingBuffer<std::uint8_t> bandBytes_;
+  GrowingBuffer<std::uint8_t> sourceRows_;
 };
 
 }  // namespace phototrim

@@ -28,6 +28,9 @@ class BatchHost {
   virtual bool SkipSmall() = 0;            // CheckBox5 "元画像が320px×240px以下はスキップ"
   virtual SizeSettings Size() = 0;         // the size buttons, dpi buttons, Edit3 and Edit4
   virtual int Quality() = 0;               // TrackBar1, 0 to 100, read at every save
+  // The crop and the high-quality reduction take pictures larger than PlaneCapacity (6200) on a
+  // side. The window has no such switch; phototrim-batch has --no-size-limit.
+  virtual bool NoSizeLimit() { return false; }
 
   // --- what to show ---
   // Running state: progress bar shown, Execute disabled, Abort enabled; idle is the reverse.

@@ -37,6 +37,7 @@ class DirectWorkHost : public FileWorkHost {
   bool HighQuality() override { return host_.HighQuality(); }
   void AddMemoLine(const std::string& line) override { host_.AddMemoLine(line); }
   void PumpEvents() override { host_.PumpEvents(); }
+  bool NoSizeLimit() override { return host_.NoSizeLimit(); }
 
  private:
   BatchHost& host_;
@@ -224,6 +225,8 @@ FileOutcome Run::ProcessFile(int index) {
       return FileOutcome::Stop;
     case FileWorkEnd::OutOfMemory:
       return OutOfMemory(path);
+    case FileWorkEnd::Cancelled:
+      return FileOutcome::Stop;  // the host ended the work; nothing of this file is used
   }
 
   const std::string in = host_.InputFolder();
@@ -272,7 +275,7 @@ void Run::StartWorkers() {
   std::vector<bool> waitForEarlier;
   for (const std::string& path : files_) waitForEarlier.push_back(outputs.count(path) > 0);
   const FileWorkSettings settings{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
-                                  host_.Quality()};
+                                  host_.Quality(), host_.NoSizeLimit()};
   const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
   try {
     workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice);

@@ -1,27 +1,42 @@
 // One file's work: vanished test, load, skip rule, crop and reduction, failures returned as values.
 #include "trim/run/one_file_work.h"
 
+#include <memory>
+#include <new>
+
 #include "platform/file_system.h"
-#include "trim/geometry/crop.h"
-#include "trim/run/event_pump.h"
+#include "trim/codec/jpeg_decoder.h"
+#include "trim/codec/orientation.h"
+#include "trim/codec/row_sink.h"
+#include "trim/codec/upright_rows.h"
 #include "trim/format.h"
-#include "trim/codec/jpeg_load.h"
+#include "trim/geometry/crop.h"
 #include "trim/messages.h"
 #include "trim/reduce/reduce_high_quality.h"
 #include "trim/reduce/reduce_plain.h"
 #include "trim/result_codes.h"
+#include "trim/run/event_pump.h"
 
 namespace phototrim {
 
 namespace {
 
-FileWork Failure(QuestionKind kind, std::string questionText, const char* memoLine) {
-  return {FileWorkEnd::Failed, kind, std::move(questionText), memoLine, {}};
+FileWork Failure(QuestionKind kind, std::string questionText, const char* memoLine, std::string reason = {}) {
+  return {FileWorkEnd::Failed, kind, std::move(questionText), memoLine, std::move(reason)};
 }
 
 FileWork Ended(FileWorkEnd end) { return {end, QuestionKind::Decode, {}, "", {}}; }
 
 bool SmallPicture(int W, int H) { return (W <= 320 && H <= 240) || (W <= 240 && H <= 320); }
+
+// What becomes of the picture, decided from its header before any pixel is decoded.
+enum class Plan {
+  Skip,         // too small: the file is only read through for its faults, then skipped
+  CropRefused,  // the same, then the crop question
+  Keep,         // the kept rectangle as it is (no reduction, or too small to reduce)
+  Plain,        // point sampling
+  HighQuality,  // area average and sharpening
+};
 
 }  // namespace
 
@@ -32,43 +47,125 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
 
   // The previous picture goes before the next one is read.
   work.SetSize(1, 1);
-  const int loaded = LoadJpeg(path, work, ws.ScratchBitmap, ws.ColorProfile);
-  if (loaded == kOutOfMemory) return Ended(FileWorkEnd::OutOfMemory);
-  if (loaded != kOk) return Failure(QuestionKind::Decode, Format(text::kAskDecode, path.c_str()), text::kMemoDecode);
-  host.PumpEvents();
+  ws.ColorProfile.clear();
 
+  // The host's events run every few milliseconds of decoding and reducing. Its abort stops only
+  // a high-quality reduction (a plain or unreduced picture is still saved, as it always was); its
+  // cancel stops any work.
+  bool abortStops = false;
+  bool stop = false;
+  EventPump pump(
+      [&] {
+        host.PumpEvents();
+        stop = host.Cancelled() || (abortStops && ws.AbortRequested);
+      },
+      stop, ws.PumpSlice);
+  const auto stopped = [&] { return host.Cancelled() ? Ended(FileWorkEnd::Cancelled) : Ended(FileWorkEnd::ReductionAborted); };
+  const auto decodeFailure = [&](int result, const std::string& reason) {
+    if (result == kOutOfMemory) return Ended(FileWorkEnd::OutOfMemory);
+    if (result == kStopped) return stopped();
+    return Failure(QuestionKind::Decode, Format(text::kAskDecode, path.c_str()), text::kMemoDecode, reason);
+  };
+
+  JpegDecoder decoder;
+  decoder.SetTick([&pump] { return pump.ShouldStop(); });
+  if (const int opened = decoder.OpenFile(path, LoadLimits{}); opened != kOk) return decodeFailure(opened, decoder.Reason());
+
+  // The upright size, as every viewer shows the picture.
+  const OrientationAxes axes = AxesOf(decoder.Orientation());
+  const int W = axes.turned ? decoder.Height() : decoder.Width();
+  const int H = axes.turned ? decoder.Width() : decoder.Height();
+  const bool sizeLimit = !host.NoSizeLimit();
+
+  Plan plan = Plan::Keep;
+  PixelRect kept{0, 0, W, H};
+  PixelSize target;
+  std::string cropReason;
+  bool notReduced = false;
   if (host.CropToRatio()) {
-    const int W = work.Width(), H = work.Height();
     if (host.SkipSmall() && SmallPicture(W, H)) {
+      plan = Plan::Skip;
+    } else {
+      const PixelSize crop = ComputeCropSize(W, H, pair);
+      ws.ErrorText.clear();
+      const CropCheck check = CheckCrop(W, H, crop.width, crop.height, sizeLimit);
+      if (check == CropCheck::Ok) {
+        kept = CentredRect(W, H, crop.width, crop.height);
+      } else {
+        plan = Plan::CropRefused;
+        if (check == CropCheck::BeyondSizeLimit) cropReason = Format(text::kReasonSizeLimit, PlaneCapacity);
+      }
+    }
+  }
+  if (plan == Plan::Keep && host.Reduce()) {
+    target = ComputeReductionTarget(kept.width, kept.height, pair);
+    if (kept.width < target.width || kept.height < target.height) {
+      notReduced = true;  // never enlarged; saved as it is
+    } else {
+      plan = Plan::Plain;
+      if (host.HighQuality()) {
+        ws.ErrorText.clear();
+        // A refusal falls back to the plain reduction without a word; its reason stays in ErrorText.
+        if (!HighQualityRefused(kept.width, kept.height, target.width, target.height, sizeLimit, ws.ErrorText))
+          plan = Plan::HighQuality;
+      }
+    }
+  }
+  abortStops = plan == Plan::HighQuality;
+
+  // A picture that is skipped or refused is still read through: a damaged file is reported as
+  // one, exactly as when every picture was decoded whole.
+  const bool readThrough = plan == Plan::Skip || plan == Plan::CropRefused;
+  const PixelRect stored = readThrough ? PixelRect{} : StoredRectOf(kept, W, H, axes);
+  int result = decoder.Start(stored);
+  if (result == kOk && readThrough) {
+    result = decoder.Finish();
+  } else if (result == kOk) {
+    const KeptRows rows = KeptRowsOf(decoder, stored, axes);
+    std::unique_ptr<RowSink> sink;
+    try {
+      if (plan == Plan::HighQuality) {
+        auto reduce = std::make_unique<HighQualityRows>(ws.Planes, work, ws.ScratchBitmap, [&pump] { return pump.ShouldStop(); });
+        result = reduce->Begin(rows, target.width, target.height);
+        sink = std::move(reduce);
+      } else if (plan == Plan::Plain) {
+        auto reduce = std::make_unique<PlainRows>(work, ws.ScratchBitmap);
+        result = reduce->Begin(rows, target.width, target.height);
+        sink = std::move(reduce);
+      } else {
+        auto upright = std::make_unique<UprightRows>(work, ws.ScratchBitmap);
+        result = upright->Begin(rows);
+        sink = std::move(upright);
+      }
+      if (result == kOk) result = DecodeRowsInto(decoder, *sink);
+      if (result == kOk) ws.ColorProfile = decoder.ColorProfile();
+    } catch (const std::bad_alloc&) {
+      result = kOutOfMemory;
+    }
+  }
+  if (result != kOk) {
+    work.SetSize(1, 1);
+    ws.ColorProfile.clear();
+    return decodeFailure(result, decoder.Reason());
+  }
+  // Once a picture is decoded the host's events run, as they always have; an abort seen here
+  // still stops a high-quality reduction.
+  host.PumpEvents();
+  if (host.Cancelled()) return Ended(FileWorkEnd::Cancelled);
+  if (abortStops && ws.AbortRequested) return Ended(FileWorkEnd::ReductionAborted);
+
+  switch (plan) {
+    case Plan::Skip:
       host.AddMemoLine(text::kMemoSkipped);
       return Ended(FileWorkEnd::Skipped);
-    }
-    const PixelSize crop = ComputeCropSize(W, H, pair);
-    ws.ErrorText.clear();
-    // The crop writes no reason, so the first line of its question stays empty.
-    if (CropCentered(work, ws.ScratchBitmap, crop.width, crop.height) != kOk)
-      return Failure(QuestionKind::Crop, Format(text::kAskCrop, ws.ErrorText.c_str(), path.c_str()), text::kMemoCrop);
-  }
-
-  if (host.Reduce()) {
-    const int W = work.Width(), H = work.Height();
-    const PixelSize target = ComputeReductionTarget(W, H, pair);
-    if (W < target.width || H < target.height) {
-      host.AddMemoLine(text::kMemoNotReduced);  // never enlarged; saved as it is
+    case Plan::CropRefused:
+      // The crop writes no reason, so the first line of its question stays empty.
+      return Failure(QuestionKind::Crop, Format(text::kAskCrop, ws.ErrorText.c_str(), path.c_str()), text::kMemoCrop,
+                     cropReason);
+    default:
+      if (notReduced) host.AddMemoLine(text::kMemoNotReduced);
       return Ended(FileWorkEnd::Ready);
-    }
-    int reduced = kReduceRefused;
-    if (host.HighQuality()) {
-      EventPump pump([&host] { host.PumpEvents(); }, ws.AbortRequested, ws.PumpSlice);
-      reduced = ReduceHighQuality(work, target.width, target.height, ws.Planes, ws.ErrorText, pump);
-      if (reduced == kReduceAborted) return Ended(FileWorkEnd::ReductionAborted);
-      if (reduced == kOutOfMemory) return Ended(FileWorkEnd::OutOfMemory);
-    }
-    // A refusal of the high-quality reduction falls back to the plain one without a word.
-    if (reduced != kOk && ReducePlain(work, ws.ScratchBitmap, target.width, target.height) != kOk)
-      return Ended(FileWorkEnd::OutOfMemory);
   }
-  return Ended(FileWorkEnd::Ready);
 }
 
 }  // namespace phototrim

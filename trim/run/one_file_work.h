@@ -19,8 +19,13 @@ class FileWorkHost {
   virtual bool Reduce() = 0;
   virtual bool HighQuality() = 0;
   virtual void AddMemoLine(const std::string& line) = 0;
-  // Lets events run; afterwards the work reads the workspace's abort flag.
+  // Lets events run; afterwards the work reads the workspace's abort flag (which stops only a
+  // high-quality reduction, as it always has) and Cancelled().
   virtual void PumpEvents() = 0;
+  // The crop and the high-quality reduction take pictures of any size, not only up to PlaneCapacity.
+  virtual bool NoSizeLimit() { return false; }
+  // The host wants this file's work ended at once, whatever it is doing; nothing of it is used.
+  virtual bool Cancelled() { return false; }
 };
 
 enum class FileWorkEnd {
@@ -29,6 +34,7 @@ enum class FileWorkEnd {
   Failed,             // a failure to put to the user: `question`, `questionText`, `memoLine`
   ReductionAborted,   // the high-quality reduction saw the abort; the reason text is in ErrorText
   OutOfMemory,
+  Cancelled,          // the host cancelled the work (FileWorkHost::Cancelled); nothing is to be saved
 };
 
 struct FileWork {
@@ -42,6 +48,11 @@ struct FileWork {
 
 // Takes the file at `path` into `workspace.WorkBitmap` and through the skip rule, the crop and the
 // reduction, exactly as far as it gets without a question; the first failure ends the work.
+// Everything that is decided before the pixels (the skip rule, the crop, the reduction and its
+// kind) is decided from the header; then only the kept part of the picture is decoded, row by
+// row, straight into the reduction, so a picture that keeps its rows as rows is never held whole.
+// A file is still read to its end, so it fails exactly where its whole decode would. The host's
+// events run every few milliseconds of the work.
 FileWork DoFileWork(Workspace& workspace, const std::string& path, const TargetSize& pair, FileWorkHost& host);
 
 }  // namespace phototrim

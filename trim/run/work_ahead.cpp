@@ -21,6 +21,7 @@ class RecordingWorkHost : public FileWorkHost {
   bool SkipSmall() override { return settings_.skipSmall; }
   bool Reduce() override { return settings_.reduce; }
   bool HighQuality() override { return settings_.highQuality; }
+  bool NoSizeLimit() override { return settings_.noSizeLimit; }
   void AddMemoLine(const std::string& line) override { lines.push_back(line); }
   void PumpEvents() override {
     if (index_ >= abortFrom_.load(std::memory_order_relaxed)) workspace_.AbortRequested = true;

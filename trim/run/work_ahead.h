@@ -26,6 +26,7 @@ struct FileWorkSettings {
   bool reduce = false;
   bool highQuality = true;
   int quality = 90;  // the encoding is done ahead, by the worker
+  bool noSizeLimit = false;
 };
 
 class WorkAhead {

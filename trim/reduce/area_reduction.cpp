@@ -1,0 +1,212 @@
+// The area average and the sharpening of the high-quality reduction, fed source rows as they come.
+#include "trim/reduce/area_reduction.h"
+
+#include <algorithm>
+
+#include "trim/reduce/area_spans.h"
+#include "trim/reduce/sharpen.h"
+#include "trim/result_codes.h"
+
+namespace phototrim {
+
+namespace {
+
+// Source bytes (times rows read) that one call of the vertical kernel may cover between two stop
+// tests: about a tenth of a millisecond, so that even a 1/100 band answers an abort at once.
+constexpr std::size_t kWorkBetweenStopTests = std::size_t{1} << 21;
+// Source rows that a band should not read more of: a band of strong reductions (beyond 1/8) has
+// fewer target rows, so that a feeder holds few rows at any reduction (101 at 1/100).
+constexpr int kBandRowsRead = 64;
+
+// The horizontal spans as tap lists of one length (the longest span), so the kernels run without
+// branches. A list that would run past the end of the row starts earlier, with weight 0 in front.
+// When the row runs the other way (mirrored), a span is the same pixels counted from the other
+// end: its list starts at the lower stored pixel and takes the weights last to first.
+ColumnTaps BuildColumnTaps(ReductionPlanes& planes, int W, int w, int taps, bool mirrored) {
+  int* start = planes.ColumnStart();
+  std::int32_t* weights = planes.ColumnWeights();
+  double* inverse = planes.ColumnInverse();
+  for (int x = 0; x < w; ++x) {
+    const Span span = SpanOf(x, w, W);
+    const int first = mirrored ? W - span.first - span.count : span.first;
+    start[x] = std::min(first, W - taps);
+    const int offset = first - start[x];
+    std::int32_t* list = weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps);
+    for (int k = 0; k < taps; ++k) {
+      const int j = k - offset;  // the j-th stored pixel of the span
+      list[k] = j >= 0 && j < span.count ? WeightAt(span, mirrored ? span.count - 1 - j : j) : 0;
+    }
+    inverse[x] = 1.0 / span.total;
+  }
+  return {w, taps, start, weights, inverse};
+}
+
+}  // namespace
+
+int AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& planes, KernelSet kernelSet, SourceRow sourceRow,
+                         TargetRow targetRow, std::function<bool()> shouldStop) {
+  axes_ = axes;
+  planes_ = &planes;
+  sourceRow_ = std::move(sourceRow);
+  targetRow_ = std::move(targetRow);
+  shouldStop_ = std::move(shouldStop);
+  const int W = axes.sourceColumns, w = axes.targetColumns, H = axes.sourceRows, h = axes.targetRows;
+
+  // Separable: a pixel's weight is columnWeight * rowWeight, so S = Sx * Sy and the sum is
+  // sum over rows of rowWeight * (sum over columns of columnWeight * value). The vertical pass sums
+  // rows (exact in 32 bits: at most 101*100*255), the horizontal pass the columns of those sums.
+  int taps = 1, largestSx = 1, largestSy = 1;
+  for (int x = 0; x < w; ++x) {
+    const Span span = SpanOf(x, w, W);
+    taps = std::max(taps, span.count);
+    largestSx = std::max(largestSx, span.total);
+  }
+  for (int y = 0; y < h; ++y) largestSy = std::max(largestSy, SpanOf(y, h, H).total);
+  if (!planes.Prepare(W, w, taps)) return kOutOfMemory;
+  columns_ = BuildColumnTaps(planes, W, w, taps, axes.columnsMirrored);
+  kernels_ = KernelsOf(kernelSet);
+  // 255 * Sx * Sy bounds every sum; near 1/100 on both axes it passes 2^31 and needs 64 bits.
+  const bool wideSums = 255 * std::int64_t{largestSx} * largestSy >= (std::int64_t{1} << 31);
+  horizontal_ = wideSums ? HorizontalBand64 : kernels_.horizontal;
+
+  const int rowsPerTarget = (H + h - 1) / h;
+  bandRows_ = std::clamp(kBandRowsRead / rowsPerTarget, 1, kBandRows);
+  bandCount_ = (h + bandRows_ - 1) / bandRows_;
+  nextBand_ = written_ = 0;
+  nextToWrite_ = axes.rowsReversed ? h - 1 : 0;
+  rowsPerBandRead_ = 0;
+  for (int b = 0; b < bandCount_; ++b) {
+    int from = 0, to = 0;
+    SourceRowsOf(BandAt(b), from, to);
+    rowsPerBandRead_ = std::max(rowsPerBandRead_, to - from + 1);
+  }
+  return kOk;
+}
+
+AreaReduction::Band AreaReduction::BandAt(int index) const {
+  const int h = axes_.targetRows;
+  if (!axes_.rowsReversed) {
+    const int first = index * bandRows_;
+    return {first, std::min(bandRows_, h - first)};
+  }
+  const int end = h - index * bandRows_;
+  const int first = std::max(0, end - bandRows_);
+  return {first, end - first};
+}
+
+void AreaReduction::SourceRowsOf(const Band& band, int& from, int& to) const {
+  const int H = axes_.sourceRows, h = axes_.targetRows;
+  const Span top = SpanOf(band.first, h, H), bottom = SpanOf(band.first + band.rows - 1, h, H);
+  const int low = top.first, high = bottom.first + bottom.count - 1;
+  from = axes_.rowsReversed ? H - 1 - high : low;
+  to = axes_.rowsReversed ? H - 1 - low : high;
+}
+
+int AreaReduction::FirstRowNeeded() const {
+  if (nextBand_ >= bandCount_) return axes_.sourceRows;
+  int from = 0, to = 0;
+  SourceRowsOf(BandAt(nextBand_), from, to);
+  return from;
+}
+
+int AreaReduction::Arrived(int arrived) {
+  while (nextBand_ < bandCount_) {
+    int from = 0, to = 0;
+    const Band band = BandAt(nextBand_);
+    SourceRowsOf(band, from, to);
+    if (to >= arrived) break;
+    if (const int reduced = ReduceBand(band); reduced != kOk) return reduced;
+    ++nextBand_;
+  }
+  return kOk;
+}
+
+int AreaReduction::ReduceBand(const Band& band) {
+  if (shouldStop_()) return kReduceAborted;
+  const int H = axes_.sourceRows, h = axes_.targetRows, w = axes_.targetColumns;
+  std::uint16_t* ring = planes_->ReducedRows();
+  const auto plane = [&](int y, int c) {
+    return ring + (static_cast<std::size_t>(y % kReducedRingRows) * 3 + static_cast<std::size_t>(c)) * w;
+  };
+
+  BandRow lanes[kBandRows];
+  double rowInverse[kBandRows];
+  std::uint16_t* out[kBandRows * 3];
+  std::size_t bandTaps = 0;
+  for (int r = 0; r < kBandRows; ++r) {
+    BandRow& lane = lanes[r];
+    if (r >= band.rows) {
+      lane.count = 0;
+      rowInverse[r] = 0.0;
+      continue;
+    }
+    // The source rows of target row y, rows of weight 0 left out, padded to pairs with a row of
+    // weight 0 (the vector kernels take rows two at a time).
+    const Span span = SpanOf(band.first + r, h, H);
+    std::int32_t weights[kMaxTaps];
+    int n = 0;
+    for (int k = 0; k < span.count; ++k) {
+      const int weight = WeightAt(span, k);
+      if (weight == 0) continue;
+      const int row = span.first + k;
+      lane.rows[n] = sourceRow_(axes_.rowsReversed ? H - 1 - row : row);
+      weights[n++] = weight;
+    }
+    if (n % 2 != 0) {
+      lane.rows[n] = lane.rows[n - 1];
+      weights[n++] = 0;
+    }
+    for (int i = 0; i < n; i += 2) lane.pairs[i / 2] = weights[i] | (weights[i + 1] << 16);
+    lane.count = n;
+    bandTaps += static_cast<std::size_t>(n);
+    rowInverse[r] = 1.0 / span.total;
+    for (int c = 0; c < 3; ++c) out[r * 3 + c] = plane(band.first + r, c);
+  }
+
+  // Vertical sums, in pieces small enough to keep the stop tests frequent.
+  const std::size_t positions = static_cast<std::size_t>(axes_.sourceColumns) * 3;
+  const std::size_t piece =
+      std::max<std::size_t>(16, kWorkBetweenStopTests / std::max<std::size_t>(bandTaps, 1) / 16 * 16);
+  std::int32_t* sums = planes_->ColumnSums();
+  for (std::size_t begin = 0; begin < positions; begin += piece) {
+    if (begin > 0 && shouldStop_()) return kReduceAborted;
+    kernels_.vertical(lanes, begin, std::min(positions, begin + piece), sums);
+  }
+  horizontal_(sums, columns_, rowInverse, band.rows, out, planes_->BandBytes());
+  return WriteReadyRows(band);
+}
+
+int AreaReduction::WriteReadyRows(const Band& band) {
+  // A row is sharpened once both its neighbours are averaged: the reduced rows are a ring of
+  // kReducedRingRows, which holds a band and the two rows next to it on the side already done.
+  const int h = axes_.targetRows, w = axes_.targetColumns;
+  std::uint16_t* ring = planes_->ReducedRows();
+  const auto plane = [&](int y, int c) {
+    return ring + (static_cast<std::size_t>(y % kReducedRingRows) * 3 + static_cast<std::size_t>(c)) * w;
+  };
+  const auto write = [&](int y) {
+    if (shouldStop_()) return false;
+    const std::uint16_t* row[3] = {plane(y, 0), plane(y, 1), plane(y, 2)};
+    if (y == 0 || y == h - 1) {
+      CopyReducedRow(row, w, targetRow_(y));  // border rows stay as averaged
+    } else {
+      const std::uint16_t* above[3] = {plane(y - 1, 0), plane(y - 1, 1), plane(y - 1, 2)};
+      const std::uint16_t* below[3] = {plane(y + 1, 0), plane(y + 1, 1), plane(y + 1, 2)};
+      kernels_.sharpen(above, row, below, w, targetRow_(y));
+    }
+    ++written_;
+    return true;
+  };
+  if (!axes_.rowsReversed) {
+    const int ready = band.first + band.rows == h ? h : band.first + band.rows - 1;
+    for (; nextToWrite_ < ready; ++nextToWrite_)
+      if (!write(nextToWrite_)) return kReduceAborted;
+  } else {
+    const int ready = band.first == 0 ? 0 : band.first + 1;
+    for (; nextToWrite_ >= ready; --nextToWrite_)
+      if (!write(nextToWrite_)) return kReduceAborted;
+  }
+  return kOk;
+}
+
+}  // namespace phototrim
