@@ -127,6 +127,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
       options.noSubfolders = true;
     } else if (arg == "--keep-small") {
       options.skipSmall = false;
+    } else if (arg == "--no-size-limit") {
+      options.noSizeLimit = true;
     } else if (arg == "--overwrite") {
       options.overwrite = true;
     } else if (arg == "--stop-on-error") {
@@ -189,6 +191,8 @@ std::string HelpText() {
          "  -q, --quality 画質     JPEG画質 0〜100（既定: 90）\n"
          "      --no-subfolders    サブフォルダは検索しない\n"
          "      --keep-small       320px×240px以下の画像もスキップしない\n"
+         "      --no-size-limit    6200pxを超える画像もトリミングと高品質縮小を行う\n"
+         "                         （既定: ウィンドウ版と同じく6200pxまで）\n"
          "      --overwrite        同名のファイルが既にあれば上書きする（既定: 最初の1つで中断）\n"
          "      --stop-on-error    エラーが起きたら中断する（既定: 数えて続行）\n"
          "      --quiet            最後の結果だけを表示する\n"

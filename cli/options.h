@@ -25,6 +25,7 @@ struct Options {
   bool quiet = false;
   ProgressDisplay progress = ProgressDisplay::Auto;
   int jobs = 0;                 // files worked on at once; 0: one per online core
+  bool noSizeLimit = false;     // crop and reduce pictures larger than 6200 pixels on a side
   bool help = false;
   bool version = false;
 };

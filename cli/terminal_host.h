@@ -29,6 +29,7 @@ class TerminalHost : public BatchHost {
   bool SkipSmall() override { return options_.skipSmall; }
   SizeSettings Size() override { return options_.size; }
   int Quality() override { return options_.quality; }
+  bool NoSizeLimit() override { return options_.noSizeLimit; }
 
   void EnterRunningState() override {}
   void LeaveRunningState() override;

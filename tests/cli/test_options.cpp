@@ -33,6 +33,7 @@ TEST(Options, DefaultsAreTheWindowsDefaults) {
   EXPECT_EQ(o.quality, 90);
   EXPECT_FALSE(o.overwrite);
   EXPECT_FALSE(o.stopOnError);
+  EXPECT_FALSE(o.noSizeLimit);
 }
 
 TEST(Options, SizesByNameOrAliasInAnyCase) {
@@ -77,8 +78,9 @@ TEST(Options, ValuesAreChecked) {
 
 TEST(Options, SwitchesAndFolderLookingLikeOptions) {
   const Options o = Parse({"--plain", "--no-subfolders", "--keep-small", "--overwrite", "--stop-on-error", "--quiet",
-                           "--no-progress", "--", "-in", "-out"});
+                           "--no-progress", "--no-size-limit", "--", "-in", "-out"});
   EXPECT_FALSE(o.highQuality);
+  EXPECT_TRUE(o.noSizeLimit);
   EXPECT_TRUE(o.noSubfolders);
   EXPECT_FALSE(o.skipSmall);
   EXPECT_TRUE(o.overwrite);
