@@ -6,17 +6,12 @@
 #include <immintrin.h>
 
 #include "trim/reduce/area_spans.h"
+#include "trim/reduce/reduction_vectors.h"
 #include "trim/reduce/sharpen.h"
-
-#define PHOTOTRIM_AVX2 __attribute__((target("avx2")))
 
 namespace phototrim {
 
 namespace {
-
-// Source rows are read this far ahead: the band reads a dozen rows side by side, more streams
-// than the processor's own prefetcher follows well.
-constexpr std::size_t kPrefetchAhead = 512;
 
 // Eight int32 quotients of 8 sums, four doubles at a time; see ExactAverage for why this is exact.
 PHOTOTRIM_AVX2 inline __m128i Averages(__m256i total, __m256d inverseLow, __m256d inverseHigh) {
@@ -30,21 +25,6 @@ PHOTOTRIM_AVX2 inline __m128i Averages(__m256i total, __m256d inverseLow, __m256
 
 PHOTOTRIM_AVX2 inline __m256i Load(const std::uint16_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 
-// n / 255 for n < 65536: (n * 32897) >> 23, exact because 32897*255 - 2^23 = 127 and
-// n * 127 < 2^23 for every 16-bit n.
-PHOTOTRIM_AVX2 inline __m256i Divide255(__m256i n) {
-  return _mm256_srli_epi16(_mm256_mulhi_epu16(n, _mm256_set1_epi16(static_cast<short>(32897))), 7);
-}
-
-// k / 12 for k < 8192: (k * 5462) >> 16, exact because 5462*12 - 2^16 = 8 and k * 8 < 2^16.
-PHOTOTRIM_AVX2 inline __m256i Divide12(__m256i k) { return _mm256_mulhi_epu16(k, _mm256_set1_epi16(5462)); }
-
-PHOTOTRIM_AVX2 inline __m256i Luma(const __m256i (&c)[3]) {
-  return Divide255(_mm256_add_epi16(
-      _mm256_add_epi16(_mm256_mullo_epi16(c[2], _mm256_set1_epi16(28)), _mm256_mullo_epi16(c[1], _mm256_set1_epi16(77))),
-      _mm256_mullo_epi16(c[0], _mm256_set1_epi16(151))));
-}
-
 // Half of 16 16-bit lanes as floats, split within each 128-bit half (lanes 0-3 and 8-11, then
 // 4-7 and 12-15) so that packs_epi32 of the two results restores the order. Non-negative values,
 // and signed ones.
@@ -55,26 +35,6 @@ PHOTOTRIM_AVX2 inline __m256 SignedFloatsLow(__m256i v) {
 }
 PHOTOTRIM_AVX2 inline __m256 SignedFloatsHigh(__m256i v) {
   return _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(v, _mm256_srai_epi16(v, 15)));
-}
-
-// Byte shuffles that interleave planar blue, green, red into pixels: output byte g of the row
-// piece is channel g % 3 of pixel g / 3; 0x80 leaves a zero for the other channels to fill.
-struct InterleaveMasks {
-  alignas(16) std::uint8_t mask[3][3][16];  // [output vector][channel][byte]
-  constexpr InterleaveMasks() : mask{} {
-    for (int k = 0; k < 3; ++k)
-      for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 16; ++i) {
-          const int g = 16 * k + i;
-          mask[k][c][i] = static_cast<std::uint8_t>(g % 3 == c ? g / 3 : 0x80);
-        }
-  }
-};
-constexpr InterleaveMasks kInterleave;
-
-PHOTOTRIM_AVX2 inline __m128i Interleaved(int k, __m128i blue, __m128i green, __m128i red) {
-  const auto m = [k](int c) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kInterleave.mask[k][c])); };
-  return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(blue, m(0)), _mm_shuffle_epi8(green, m(1))), _mm_shuffle_epi8(red, m(2)));
 }
 
 }  // namespace

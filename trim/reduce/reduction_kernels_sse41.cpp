@@ -6,17 +6,12 @@
 #include <immintrin.h>
 
 #include "trim/reduce/area_spans.h"
+#include "trim/reduce/reduction_vectors.h"
 #include "trim/reduce/sharpen.h"
-
-#define PHOTOTRIM_SSE41 __attribute__((target("sse4.1")))
 
 namespace phototrim {
 
 namespace {
-
-// Source rows are read this far ahead: the band reads a dozen rows side by side, more streams
-// than the processor's own prefetcher follows well.
-constexpr std::size_t kPrefetchAhead = 512;
 
 PHOTOTRIM_SSE41 inline void Transpose4(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
   const __m128i ab0 = _mm_unpacklo_epi32(a, b);  // a0 b0 a1 b1
@@ -45,40 +40,6 @@ PHOTOTRIM_SSE41 inline __m128 FloatsLow(__m128i v) { return _mm_cvtepi32_ps(_mm_
 PHOTOTRIM_SSE41 inline __m128 FloatsHigh(__m128i v) { return _mm_cvtepi32_ps(_mm_unpackhi_epi16(v, _mm_setzero_si128())); }
 PHOTOTRIM_SSE41 inline __m128 SignedFloatsLow(__m128i v) { return _mm_cvtepi32_ps(_mm_unpacklo_epi16(v, _mm_srai_epi16(v, 15))); }
 PHOTOTRIM_SSE41 inline __m128 SignedFloatsHigh(__m128i v) { return _mm_cvtepi32_ps(_mm_unpackhi_epi16(v, _mm_srai_epi16(v, 15))); }
-
-// n / 255 for n < 65536: (n * 32897) >> 23, exact because 32897*255 - 2^23 = 127 and
-// n * 127 < 2^23 for every 16-bit n.
-PHOTOTRIM_SSE41 inline __m128i Divide255(__m128i n) {
-  return _mm_srli_epi16(_mm_mulhi_epu16(n, _mm_set1_epi16(static_cast<short>(32897))), 7);
-}
-
-// k / 12 for k < 8192: (k * 5462) >> 16, exact because 5462*12 - 2^16 = 8 and k * 8 < 2^16.
-PHOTOTRIM_SSE41 inline __m128i Divide12(__m128i k) { return _mm_mulhi_epu16(k, _mm_set1_epi16(5462)); }
-
-PHOTOTRIM_SSE41 inline __m128i Luma(const __m128i (&c)[3]) {
-  return Divide255(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(c[2], _mm_set1_epi16(28)), _mm_mullo_epi16(c[1], _mm_set1_epi16(77))),
-                                 _mm_mullo_epi16(c[0], _mm_set1_epi16(151))));
-}
-
-// Byte shuffles that interleave planar blue, green, red into pixels: output byte g of the row
-// piece is channel g % 3 of pixel g / 3; 0x80 leaves a zero for the other channels to fill.
-struct InterleaveMasks {
-  alignas(16) std::uint8_t mask[3][3][16];  // [output vector][channel][byte]
-  constexpr InterleaveMasks() : mask{} {
-    for (int k = 0; k < 3; ++k)
-      for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 16; ++i) {
-          const int g = 16 * k + i;
-          mask[k][c][i] = static_cast<std::uint8_t>(g % 3 == c ? g / 3 : 0x80);
-        }
-  }
-};
-constexpr InterleaveMasks kInterleave;
-
-PHOTOTRIM_SSE41 inline __m128i Interleaved(int k, __m128i blue, __m128i green, __m128i red) {
-  const auto m = [k](int c) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kInterleave.mask[k][c])); };
-  return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(blue, m(0)), _mm_shuffle_epi8(green, m(1))), _mm_shuffle_epi8(red, m(2)));
-}
 
 }  // namespace
 

@@ -5,8 +5,13 @@
 
 namespace phototrim {
 
-// Luminance of a pixel, with the tool's own weights: red 28, green 77, blue 151, over 255.
-inline int Luminance(int blue, int green, int red) { return (28 * red + 77 * green + 151 * blue) / 255; }
+// The tool's own luminance weights, over 255: red takes 28 (not 77) and blue 151 (not 29).
+inline constexpr int kLumaRed = 28;
+inline constexpr int kLumaGreen = 77;
+inline constexpr int kLumaBlue = 151;
+
+// Luminance of a pixel.
+inline int Luminance(int blue, int green, int red) { return (kLumaRed * red + kLumaGreen * green + kLumaBlue * blue) / 255; }
 
 // The sharpened luminance: half the difference to the neighbours' luminance Lb is added, the
 // halving truncated toward zero (C++ division of a negative value).
