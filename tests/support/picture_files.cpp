@@ -111,6 +111,23 @@ std::vector<jpeg_scan_info> ScansComponentByComponent(int components) {
   return scans;
 }
 
+// Progressive: the DC of all components without its last bit, which no later scan sends, then
+// each component's AC in one scan. libjpeg's block smoothing works on such files.
+std::vector<jpeg_scan_info> ScansWithoutDcRefinement(int components) {
+  std::vector<jpeg_scan_info> scans(1);
+  scans[0].comps_in_scan = components;
+  for (int c = 0; c < components; ++c) scans[0].component_index[c] = c;
+  scans[0].Al = 1;
+  for (int c = 0; c < components; ++c) {
+    jpeg_scan_info scan{};
+    scan.comps_in_scan = 1;
+    scan.component_index[0] = c;
+    scan.Ss = 1, scan.Se = 63;
+    scans.push_back(scan);
+  }
+  return scans;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> ExifWithOrientation(int orientation, bool littleEndian) {
@@ -152,6 +169,7 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, const JpegOptions& o
   if (options.progressive) jpeg_simple_progression(&cinfo);
   const auto scans = options.manyScans              ? ScanPerCoefficientAndBit(components)
                      : options.componentByComponent ? ScansComponentByComponent(components)
+                     : options.dcNeverRefined       ? ScansWithoutDcRefinement(components)
                                                     : std::vector<jpeg_scan_info>{};
   if (!scans.empty()) {  // libjpeg keeps the pointer until the end of the compression
     cinfo.scan_info = scans.data();

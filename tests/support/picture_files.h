@@ -30,6 +30,7 @@ struct JpegOptions {
   bool exifLittleEndian = false;         // the orientation block in Intel byte order
   std::vector<std::uint8_t> exif;        // an APP1 payload written as it is, instead of the orientation block
   bool componentByComponent = false;     // progressive, one component after the other: its DC, then its AC
+  bool dcNeverRefined = false;           // progressive, the DC's last bit never sent (libjpeg smooths it)
 };
 
 // The APP1 payload of a minimal EXIF block holding only the orientation tag.

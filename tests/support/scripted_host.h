@@ -14,7 +14,7 @@ class ScriptedHost : public BatchHost {
  public:
   // Settings, as the window's controls would hold them.
   std::string input, output;
-  bool crop = true, reduce = false, highQuality = true, noSubfolders = false, skipSmall = true;
+  bool crop = true, reduce = false, highQuality = true, noSubfolders = false, skipSmall = true, noSizeLimit = false;
   SizeSettings size;
   int quality = 90;
 
@@ -43,6 +43,7 @@ class ScriptedHost : public BatchHost {
   bool SkipSmall() override { return skipSmall; }
   SizeSettings Size() override { return size; }
   int Quality() override { return quality; }
+  bool NoSizeLimit() override { return noSizeLimit; }
 
   void EnterRunningState() override {
     running = true;

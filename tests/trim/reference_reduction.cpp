@@ -21,15 +21,15 @@ int Red(std::uint32_t p) { return static_cast<int>(p >> 16 & 0xFF); }
 int Green(std::uint32_t p) { return static_cast<int>(p >> 8 & 0xFF); }
 int Blue(std::uint32_t p) { return static_cast<int>(p & 0xFF); }
 
-bool Admit(int W, int H, int w, int h, std::string& errorText) {
+bool Admit(int W, int H, int w, int h, bool sizeLimit, std::string& errorText) {
   const long long d = static_cast<long long>(W) * 100 / H - static_cast<long long>(w) * 100 / h;
   if (d >= 4 || d <= -4) {
     errorText = Format(text::kHqAspect, w, h);
   } else if (W == w && H == h) {
     errorText = Format(text::kHqSameSize, w, h);
-  } else if (W > kCapacity || H > kCapacity) {
+  } else if (sizeLimit && (W > kCapacity || H > kCapacity)) {
     errorText = Format(text::kHqSourceTooLarge, W, H, kCapacity, kCapacity);
-  } else if (w > kCapacity || h > kCapacity) {
+  } else if (sizeLimit && (w > kCapacity || h > kCapacity)) {
     errorText = Format(text::kHqTargetTooLarge, w, h, kCapacity, kCapacity);
   } else if (static_cast<long long>(w) * 100 < W || static_cast<long long>(h) * 100 < H) {
     errorText = text::kHqRatio;
@@ -53,10 +53,10 @@ long long Weight(long long c, long long s, long long e) {
 
 }  // namespace
 
-int ReferenceReduceHighQuality(Bitmap& image, int w, int h, std::string& errorText) {
+int ReferenceReduceHighQuality(Bitmap& image, int w, int h, std::string& errorText, bool sizeLimit) {
   errorText.clear();
   const int W = image.Width(), H = image.Height();
-  if (!Admit(W, H, w, h, errorText)) return kReduceRefused;
+  if (!Admit(W, H, w, h, sizeLimit, errorText)) return kReduceRefused;
 
   std::vector<std::uint32_t> source(static_cast<std::size_t>(W) * H);
   for (int y = 0; y < H; ++y)

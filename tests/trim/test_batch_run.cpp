@@ -8,6 +8,7 @@
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
 #include "trim/run/batch_run.h"
+#include "trim/run/one_file_work.h"
 #include "trim/format.h"
 #include "trim/messages.h"
 
@@ -136,6 +137,7 @@ TEST_F(BatchRunTest, FailureAnsweredNoCountsOneErrorAndLeavesProgressUntilTheNex
   EXPECT_EQ(host.progress, (std::vector<int>{0, 33, 100}));
   EXPECT_EQ(host.statusTexts.back(), Format(text::kFinishedStatus, 2, 1, 0));
   EXPECT_EQ(host.statusTexts[1], Status(100, 3, 3, 1, 0));
+  EXPECT_EQ(host.failureReasons, std::vector<std::string>{"Not a JPEG file: starts with 0x74 0x68"});  // libjpeg's words
 }
 
 TEST_F(BatchRunTest, FailureAnsweredYesStopsAsAborted) {
@@ -170,6 +172,16 @@ TEST_F(BatchRunTest, SkipRuleTakesSmallPicturesInEitherOrientation) {
   RunBatch(workspace, again);
   EXPECT_EQ(again.statusTexts.back(), Format(text::kFinishedStatus, 7, 0, 0));
   EXPECT_EQ(again.questions.size(), 1u);
+
+  // A damaged small picture is still read through, and asked about as a file that cannot be read.
+  const std::vector<std::uint8_t> whole = testing::ReadBytes(folder / "in/320x240.jpg");
+  testing::WriteBytes(folder / "in/320x240.jpg", testing::CutAt(whole, whole.size() / 2));
+  ScriptedHost third;
+  third.input = host.input;
+  third.output = folder / "out3/";
+  RunBatch(workspace, third);
+  EXPECT_EQ(third.questionKinds, std::vector<QuestionKind>{QuestionKind::Decode});
+  EXPECT_EQ(third.failureReasons, std::vector<std::string>{"Premature end of JPEG file"});
 }
 
 TEST_F(BatchRunTest, ReductionNeverEnlargesAndReducesLargerPictures) {
@@ -305,6 +317,76 @@ TEST_F(BatchRunTest, CropRefusedBeyondTheLargestCrop) {
   Run();
   EXPECT_EQ(host.questions, std::vector<std::string>{Format(text::kAskCrop, "", (host.input + "wide.jpg").c_str())});
   EXPECT_EQ(host.memo.back(), text::kMemoCrop);
+  EXPECT_EQ(host.failureReasons, std::vector<std::string>{"6200px を超えるため処理できません（--no-size-limit で処理できます）"});
+
+  // Without the limit, the same crop and a high-quality reduction of it are made.
+  ScriptedHost unlimited;
+  unlimited.input = host.input;
+  unlimited.output = host.output;
+  unlimited.size = host.size;
+  unlimited.noSizeLimit = unlimited.reduce = true;
+  unlimited.size.fixedFirst = "3100";
+  unlimited.size.fixedSecond = "8";
+  RunBatch(workspace, unlimited);
+  EXPECT_TRUE(unlimited.questions.empty());
+  EXPECT_EQ(JpegSize(folder / "out/wide.jpg"), std::make_pair(3100, 8));
+  EXPECT_EQ(workspace.ErrorText, "") << "the high-quality reduction took it";
+}
+
+TEST_F(BatchRunTest, APictureIsHeldWholeOnlyWhenItIsSavedWholeOrTurned) {
+  // 2400 x 1600 to VGA in every orientation, high quality and plain: the reduced picture is saved
+  // upright, and no picture of the work grows anywhere near the decoded size (11.5 MB).
+  host.reduce = true;
+  host.size.row = kVga;
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    testing::JpegOptions options;
+    options.orientation = orientation;
+    WriteJpeg(folder / Format("in/%d.jpg", orientation), 2400, 1600, options);
+  }
+  for (const bool highQuality : {true, false}) {
+    Workspace fresh;
+    ScriptedHost h;
+    h.input = host.input;
+    h.output = folder / (highQuality ? "out/hq/" : "out/plain/");
+    h.reduce = true;
+    h.highQuality = highQuality;
+    h.size.row = kVga;
+    RunBatch(fresh, h);
+    for (int orientation = 1; orientation <= 8; ++orientation)
+      EXPECT_EQ(JpegSize(h.output + Format("%d.jpg", orientation)),
+                orientation >= 5 ? std::make_pair(480, 640) : std::make_pair(640, 480));
+    EXPECT_LT(fresh.WorkBitmap.Capacity() + fresh.ScratchBitmap.Capacity() + fresh.Planes.Bytes(), 2400u * 1600 * 3 / 4);
+  }
+}
+
+// One file's work stops at once when its host cancels it, whatever it is doing, and uses nothing.
+TEST(OneFileWork, CancelEndsTheWorkAtTheNextChance) {
+  class CancellingHost : public FileWorkHost {
+   public:
+    bool CropToRatio() override { return true; }
+    bool SkipSmall() override { return true; }
+    bool Reduce() override { return reduce; }
+    bool HighQuality() override { return highQuality; }
+    void AddMemoLine(const std::string& line) override { lines.push_back(line); }
+    void PumpEvents() override { ++pumps; }
+    bool Cancelled() override { return pumps >= cancelAt; }
+    bool reduce = true, highQuality = true;
+    int pumps = 0, cancelAt = 0;
+    std::vector<std::string> lines;
+  };
+  TestFolder folder;
+  WriteJpeg(folder / "a.jpg", 1600, 1200);
+  for (const auto& [reduce, highQuality] : {std::pair{true, true}, std::pair{true, false}, std::pair{false, true}}) {
+    for (const int cancelAt : {1, 3}) {
+      Workspace workspace;
+      workspace.PumpSlice = {};
+      CancellingHost host;
+      host.reduce = reduce, host.highQuality = highQuality, host.cancelAt = cancelAt;
+      EXPECT_EQ(DoFileWork(workspace, folder / "a.jpg", TargetSize{640, 480}, host).end, FileWorkEnd::Cancelled);
+      EXPECT_EQ(host.pumps, cancelAt) << "no further chance is taken";
+      EXPECT_FALSE(workspace.AbortRequested);
+    }
+  }
 }
 
 TEST_F(BatchRunTest, SaveFailureShowsTheSaveNoticeThenTheQuestion) {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "support/feed_rows.h"
 #include "support/picture_files.h"
 #include "trim/codec/upright_rows.h"
 #include "trim/result_codes.h"
@@ -19,26 +20,6 @@ bool SamePixels(const Bitmap& a, const Bitmap& b) {
   return true;
 }
 
-// Hands the rows of `stored` to the sink as a decoder would, `batch` at a time, with `margin`
-// pixels of decoded columns on each side of the kept ones.
-void Feed(const Bitmap& stored, int margin, int orientation, int batch, Bitmap& picture) {
-  Bitmap chunk;
-  UprightRows sink(picture, chunk);
-  const KeptRows kept{stored.Width() + 2 * margin, margin, stored.Width(), stored.Height(), AxesOf(orientation)};
-  ASSERT_EQ(sink.Begin(kept), kOk);
-  for (int done = 0; done < stored.Height();) {
-    std::uint8_t* rows[16];
-    const int n = std::min({sink.NextRows(rows, batch), batch, stored.Height() - done});
-    for (int i = 0; i < n; ++i) {
-      std::memset(rows[i], 0xEE, static_cast<std::size_t>(kept.decodedWidth) * 3);  // the margins
-      std::memcpy(rows[i] + 3 * margin, stored.Row(done + i), static_cast<std::size_t>(stored.Width()) * 3);
-    }
-    ASSERT_EQ(sink.RowsFilled(n), kOk);
-    done += n;
-  }
-  ASSERT_EQ(sink.Finish(), kOk);
-}
-
 TEST(Orientation, EveryValueMatchesItsDefinitionAtSizesAroundTheTile) {
   // 1 x 1, single rows and columns, odd sizes, sizes that end inside and just past a tile, with
   // and without decoded margins, rows handed on one or several at a time.
@@ -49,7 +30,10 @@ TEST(Orientation, EveryValueMatchesItsDefinitionAtSizesAroundTheTile) {
     for (int orientation = 0; orientation <= 9; ++orientation) {
       testing::UprightCopy(stored, orientation, expected);
       for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{5, 3}}) {
-        Feed(stored, margin, orientation, batch, picture);
+        Bitmap chunk;
+        UprightRows sink(picture, chunk);
+        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation)), kOk);
+        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), kOk);
         EXPECT_TRUE(SamePixels(picture, expected)) << w << "x" << h << " orientation " << orientation << " margin " << margin;
       }
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/feed_rows.h"
 #include "support/picture_files.h"
 #include "trim/reduce/area_spans.h"
 #include "trim/run/event_pump.h"
@@ -200,6 +201,51 @@ TEST(ReduceHighQualityTest, MatchesTheLiteralVersionOnARandomGrid) {
     ExpectSameAsReference(W, H, w, h, static_cast<std::uint32_t>(random()));
     ++compared;
   }
+}
+
+TEST(ReduceHighQualityTest, FedRowByRowInAnyOrientationIsTheWholePictureReduction) {
+  // Rows come as a decoder gives them, stored as the file holds them, with decoded margins or
+  // without, one or several at a time; the yardstick is the reduction of the upright picture.
+  // Upright sizes: ordinary ratios, band boundaries, 1/50 (bands of fewer rows), exactly 1/100
+  // (sums beyond 31 bits) and no inner pixels.
+  const int cases[][4] = {{301, 203, 100, 67}, {123, 37, 60, 18}, {203, 301, 67, 100}, {1000, 600, 20, 12},
+                          {300, 200, 3, 2},    {37, 37, 2, 2}};
+  for (const auto& c : cases) {
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+      SCOPED_TRACE(::testing::Message() << c[0] << "x" << c[1] << " -> " << c[2] << "x" << c[3] << " orientation " << orientation);
+      const bool turned = AxesOf(orientation).turned;
+      Bitmap stored, want;
+      FillRandom(stored, turned ? c[1] : c[0], turned ? c[0] : c[1], static_cast<std::uint32_t>(c[0] + orientation));
+      testing::UprightCopy(stored, orientation, want);
+      std::string reason;
+      ASSERT_EQ(Reduce(want, c[2], c[3], reason), kOk);
+      for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{7, 3}}) {
+        ReductionPlanes planes;
+        Bitmap got, scratch;
+        HighQualityRows sink(planes, got, scratch, [] { return false; });
+        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), c[2], c[3]), kOk);
+        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), kOk);
+        ASSERT_TRUE(got.Width() == c[2] && got.Height() == c[3] && Bytes(got) == Bytes(want)) << Difference(got, want);
+      }
+    }
+  }
+}
+
+TEST(ReduceHighQualityTest, WithoutTheSizeLimitLargerPicturesFollowTheSameRule) {
+  std::string reason;
+  EXPECT_TRUE(HighQualityRefused(6300, 120, 3150, 60, true, reason));
+  EXPECT_FALSE(HighQualityRefused(6300, 120, 3150, 60, false, reason));
+  EXPECT_TRUE(HighQualityRefused(6300, 120, 6300, 121, false, reason));  // the other checks stay
+  Bitmap stored, want;
+  FillRandom(stored, 6300, 120, 4);
+  FillRandom(want, 6300, 120, 4);
+  ASSERT_EQ(ReferenceReduceHighQuality(want, 3150, 60, reason, false), kOk);
+  ReductionPlanes planes;
+  Bitmap got, scratch;
+  HighQualityRows sink(planes, got, scratch, [] { return false; });
+  ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, 0, 1), 3150, 60), kOk);
+  ASSERT_EQ(testing::FeedRows(sink, stored, 0, 16), kOk);
+  EXPECT_TRUE(Bytes(got) == Bytes(want)) << Difference(got, want);
 }
 
 TEST(ReduceHighQualityTest, UniformColourStays) {

@@ -1,8 +1,10 @@
 // ReducePlain: exact target size, every pixel taken whole from the source pixel it covers.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
+#include "support/feed_rows.h"
 #include "support/picture_files.h"
 #include "trim/reduce/reduce_plain.h"
 #include "trim/result_codes.h"
@@ -67,6 +69,28 @@ TEST(ReducePlainTest, FlatPictureStaysFlatAndSameSizeStaysAsIs) {
   FillRandom(work, 40, 30, 8);
   ASSERT_EQ(ReducePlain(work, scratch, 40, 30), kOk);
   EXPECT_EQ(std::memcmp(work.Row(0), source.Row(0), source.Stride() * 30), 0);
+}
+
+TEST(ReducePlainTest, FedRowByRowInAnyOrientationIsTheWholePictureReduction) {
+  for (const auto& [W, H, tw, th] : {std::array{301, 203, 100, 67}, std::array{97, 64, 13, 64}, std::array{40, 30, 40, 29}}) {
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+      const bool turned = AxesOf(orientation).turned;
+      Bitmap stored, want, scratch;
+      FillRandom(stored, turned ? H : W, turned ? W : H, static_cast<std::uint32_t>(W + orientation));
+      testing::UprightCopy(stored, orientation, want);
+      ASSERT_EQ(ReducePlain(want, scratch, tw, th), kOk);
+      for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{5, 3}}) {
+        Bitmap got;
+        PlainRows sink(got, scratch);
+        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), tw, th), kOk);
+        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), kOk);
+        ASSERT_TRUE(got.Width() == tw && got.Height() == th);
+        for (int y = 0; y < th; ++y)
+          ASSERT_EQ(std::memcmp(got.Row(y), want.Row(y), static_cast<std::size_t>(tw) * 3), 0)
+              << W << "x" << H << " orientation " << orientation << " row " << y;
+      }
+    }
+  }
 }
 
 }  // namespace
