@@ -2,6 +2,7 @@
 #include "trim/reduce/area_reduction.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "trim/reduce/area_spans.h"
 #include "trim/reduce/sharpen.h"
@@ -11,8 +12,8 @@ namespace phototrim {
 
 namespace {
 
-// Source bytes (times rows read) that one call of the vertical kernel may cover between two stop
-// tests: about a tenth of a millisecond, so that even a 1/100 band answers an abort at once.
+// Source bytes (times rows read) that the passes may cover between two stop tests: about a tenth
+// of a millisecond, so that even a 1/100 band answers an abort at once.
 constexpr std::size_t kWorkBetweenStopTests = std::size_t{1} << 21;
 // Source rows that a band should not read more of: a band of strong reductions (beyond 1/8) has
 // fewer target rows, so that a feeder holds few rows at any reduction (101 at 1/100).
@@ -64,6 +65,21 @@ int AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& planes, Ker
   for (int y = 0; y < h; ++y) largestSy = std::max(largestSy, SpanOf(y, h, H).total);
   if (!planes.Prepare(W, w, taps)) return kOutOfMemory;
   columns_ = BuildColumnTaps(planes, W, w, taps, axes.columnsMirrored);
+  // Strips of target columns whose taps lie within kStripPositions positions (one column alone
+  // always fits: its taps are at most 101 pixels). The tap lists start further right with every
+  // column, or further left when the row runs the other way.
+  int* stripFirst = planes.StripFirst();
+  int* stripStart = planes.StripStart();
+  stripCount_ = 0;
+  for (int first = 0; first < w;) {
+    int end = first + 1;
+    while (end < w && (std::abs(columns_.start[end] - columns_.start[first]) + taps) * 3 <= kStripPositions) ++end;
+    const int low = StripLow(first, end);
+    for (int x = first; x < end; ++x) stripStart[x] = columns_.start[x] - low;
+    stripFirst[stripCount_++] = first;
+    first = end;
+  }
+  stripFirst[stripCount_] = w;
   kernels_ = KernelsOf(kernelSet);
   // 255 * Sx * Sy bounds every sum; near 1/100 on both axes it passes 2^31 and needs 64 bits.
   const bool wideSums = 255 * std::int64_t{largestSx} * largestSy >= (std::int64_t{1} << 31);
@@ -81,6 +97,10 @@ int AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& planes, Ker
     rowsPerBandRead_ = std::max(rowsPerBandRead_, to - from + 1);
   }
   return kOk;
+}
+
+int AreaReduction::StripLow(int first, int end) const {
+  return std::min(columns_.start[first], columns_.start[end - 1]);
 }
 
 AreaReduction::Band AreaReduction::BandAt(int index) const {
@@ -163,16 +183,40 @@ int AreaReduction::ReduceBand(const Band& band) {
     for (int c = 0; c < 3; ++c) out[r * 3 + c] = plane(band.first + r, c);
   }
 
-  // Vertical sums, in pieces small enough to keep the stop tests frequent.
-  const std::size_t positions = static_cast<std::size_t>(axes_.sourceColumns) * 3;
-  const std::size_t piece =
-      std::max<std::size_t>(16, kWorkBetweenStopTests / std::max<std::size_t>(bandTaps, 1) / 16 * 16);
+  // Strip by strip, the vertical sums of the strip's source columns and at once the horizontal
+  // pass over them, while they are in the cache. The source columns of two strips may overlap by
+  // a span: those few sums are made twice. Between strips, a stop test once about a tenth of a
+  // millisecond of work has passed.
+  const int* stripFirst = planes_->StripFirst();
+  const int* stripStart = planes_->StripStart();
   std::int32_t* sums = planes_->ColumnSums();
-  for (std::size_t begin = 0; begin < positions; begin += piece) {
-    if (begin > 0 && shouldStop_()) return kReduceAborted;
-    kernels_.vertical(lanes, begin, std::min(positions, begin + piece), sums);
+  std::uint8_t* scratch = planes_->BandBytes();
+  BandRow strip[kBandRows];
+  std::size_t work = 0;
+  for (int s = 0; s < stripCount_; ++s) {
+    const int x0 = stripFirst[s], x1 = stripFirst[s + 1];
+    const int low = StripLow(x0, x1);
+    const std::size_t begin = static_cast<std::size_t>(low) * 3;
+    const std::size_t positions =
+        static_cast<std::size_t>(std::max(columns_.start[x0], columns_.start[x1 - 1]) + columns_.taps - low) * 3;
+    if (work >= kWorkBetweenStopTests) {
+      if (shouldStop_()) return kReduceAborted;
+      work = 0;
+    }
+    work += bandTaps * positions;
+    for (int r = 0; r < kBandRows; ++r) {
+      strip[r].count = lanes[r].count;
+      for (int t = 0; t < lanes[r].count; ++t) strip[r].rows[t] = lanes[r].rows[t] + begin;
+      for (int t = 0; t < lanes[r].count / 2; ++t) strip[r].pairs[t] = lanes[r].pairs[t];
+    }
+    kernels_.vertical(strip, 0, positions, sums);
+    const ColumnTaps columns{x1 - x0, columns_.taps, stripStart + x0,
+                             columns_.weights + static_cast<std::size_t>(x0) * static_cast<std::size_t>(columns_.taps),
+                             columns_.inverse + x0};
+    std::uint16_t* stripOut[kBandRows * 3];
+    for (int i = 0; i < band.rows * 3; ++i) stripOut[i] = out[i] + x0;
+    horizontal_(sums, columns, rowInverse, band.rows, stripOut, scratch);
   }
-  horizontal_(sums, columns_, rowInverse, band.rows, out, planes_->BandBytes());
   return WriteReadyRows(band);
 }
 

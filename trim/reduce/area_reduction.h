@@ -46,7 +46,8 @@ class AreaReduction {
 
   // Source rows 0 .. arrived-1 have come: every band they complete is reduced. kOk, or
   // kReduceAborted as soon as `shouldStop` answers true (it is asked before every band, between
-  // pieces of a band's vertical pass, and before every row is sharpened).
+  // strips of a band once a tenth of a millisecond of work has passed, and before every row is
+  // sharpened).
   int Arrived(int arrived);
   // Whether every target row is written.
   bool Done() const { return written_ == axes_.targetRows; }
@@ -56,6 +57,8 @@ class AreaReduction {
     int first = 0, rows = 0;  // target rows first .. first+rows-1
   };
   Band BandAt(int index) const;
+  // The first source column the taps of target columns first .. end-1 read.
+  int StripLow(int first, int end) const;
   // The source rows (in the order they come) that a band reads: [from, to].
   void SourceRowsOf(const Band& band, int& from, int& to) const;
   int ReduceBand(const Band& band);
@@ -70,6 +73,7 @@ class AreaReduction {
   SourceRow sourceRow_;
   TargetRow targetRow_;
   std::function<bool()> shouldStop_;
+  int stripCount_ = 0;        // strips of target columns (see kStripPositions)
   int bandRows_ = 0;          // target rows a band (kBandRows, fewer for strong reductions)
   int bandCount_ = 0;
   int nextBand_ = 0;

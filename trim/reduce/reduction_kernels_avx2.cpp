@@ -5,6 +5,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include "trim/reduce/area_spans.h"
 #include "trim/reduce/reduction_vectors.h"
 #include "trim/reduce/sharpen.h"
@@ -39,56 +41,123 @@ PHOTOTRIM_AVX2 inline __m256 SignedFloatsHigh(__m256i v) {
 
 }  // namespace
 
-PHOTOTRIM_AVX2 void VerticalBandAvx2(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums) {
-  const std::size_t stop = begin + (end - begin) / 32 * 32;
+namespace {
+
+// Band rows side by side, [position][row], from four lanes' sums of 32 positions (in the order the
+// unpacks leave them): a 4 x 4 transpose in each 128-bit half.
+PHOTOTRIM_AVX2 inline void StoreSideBySide(const __m256i (&block)[4][4], std::int32_t* sums, std::size_t p) {
+  for (int k = 0; k < 4; ++k) {
+    const __m256i ab0 = _mm256_unpacklo_epi32(block[0][k], block[1][k]);
+    const __m256i ab1 = _mm256_unpackhi_epi32(block[0][k], block[1][k]);
+    const __m256i cd0 = _mm256_unpacklo_epi32(block[2][k], block[3][k]);
+    const __m256i cd1 = _mm256_unpackhi_epi32(block[2][k], block[3][k]);
+    const __m256i column[4] = {_mm256_unpacklo_epi64(ab0, cd0), _mm256_unpackhi_epi64(ab0, cd0),
+                               _mm256_unpacklo_epi64(ab1, cd1), _mm256_unpackhi_epi64(ab1, cd1)};
+    for (int i = 0; i < 4; ++i) {
+      std::int32_t* low = sums + (p + static_cast<std::size_t>(4 * k + i)) * kBandRows;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(low), _mm256_castsi256_si128(column[i]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(low + 16 * kBandRows), _mm256_extracti128_si256(column[i], 1));
+    }
+  }
+}
+
+// Bytes of two rows interleaved and widened to 16 bits, then one multiply-add per pair:
+// w0*a + w1*b in 32 bits (at most 2*100*255, no overflow). The unpacks work within 128-bit
+// halves: s[0] holds positions 0-3 and 16-19, s[1] 4-7 and 20-23, s[2] 8-11 and 24-27, s[3]
+// 12-15 and 28-31.
+PHOTOTRIM_AVX2 inline void AddPair(const std::uint8_t* a, const std::uint8_t* b, __m256i pair, __m256i (&s)[4]) {
   const __m256i zero = _mm256_setzero_si256();
-  // Half a band at a time: fewer rows read side by side keeps the memory reads streaming.
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
+  const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
+  const __m256i lo = _mm256_unpacklo_epi8(x, y);
+  const __m256i hi = _mm256_unpackhi_epi8(x, y);
+  s[0] = _mm256_add_epi32(s[0], _mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), pair));
+  s[1] = _mm256_add_epi32(s[1], _mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), pair));
+  s[2] = _mm256_add_epi32(s[2], _mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), pair));
+  s[3] = _mm256_add_epi32(s[3], _mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), pair));
+}
+
+// Positions summed lane by lane before the lanes are put side by side: the lane's rows and
+// weights stay in registers over the whole block, and its sums (4 KB for four lanes) stay in
+// the first-level cache until the transposition takes them.
+constexpr std::size_t kLaneBlock = 256;
+
+// Every lane with at most Pairs pairs of rows (a lane with fewer adds pairs of weight 0), so the
+// pairs unroll.
+template <int Pairs>
+PHOTOTRIM_AVX2 void VerticalBandAvx2Pairs(const BandRow* band, std::size_t begin, std::size_t stop, std::int32_t* sums) {
+  const std::uint8_t* any = band[0].rows[0];  // a row every band has, read with weight 0
+  alignas(32) __m256i laneSums[4][kLaneBlock / 32][4];
   for (int half = 0; half < kBandRows; half += 4) {
-    alignas(32) __m256i block[4][4];
-    for (std::size_t p = begin; p < stop; p += 32) {
-      const bool fetch = (p & 63) == 0;  // once per cache line
+    for (std::size_t block = begin; block < stop; block += kLaneBlock) {
+      const std::size_t blockEnd = std::min(stop, block + kLaneBlock);
       for (int r = 0; r < 4; ++r) {
         const BandRow& lane = band[half + r];
-        __m256i s0 = zero, s1 = zero, s2 = zero, s3 = zero;
-        for (int t = 0; t < lane.count; t += 2) {
-          if (fetch) {
-            _mm_prefetch(reinterpret_cast<const char*>(lane.rows[t] + p + kPrefetchAhead), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(lane.rows[t + 1] + p + kPrefetchAhead), _MM_HINT_T0);
+        const std::uint8_t* rows[2 * Pairs];
+        std::int32_t weights[Pairs];
+        for (int t = 0; t < Pairs; ++t) {
+          const bool used = 2 * t < lane.count;
+          rows[2 * t] = used ? lane.rows[2 * t] : any;
+          rows[2 * t + 1] = used ? lane.rows[2 * t + 1] : any;
+          weights[t] = used ? lane.pairs[t] : 0;
+        }
+        for (std::size_t p = block; p < blockEnd; p += 32) {
+          const bool fetch = (p & 63) == 0;  // once per cache line
+          __m256i s[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+          for (int t = 0; t < Pairs; ++t) {
+            if (fetch) {
+              _mm_prefetch(reinterpret_cast<const char*>(rows[2 * t] + p + kPrefetchAhead), _MM_HINT_T0);
+              _mm_prefetch(reinterpret_cast<const char*>(rows[2 * t + 1] + p + kPrefetchAhead), _MM_HINT_T0);
+            }
+            AddPair(rows[2 * t] + p, rows[2 * t + 1] + p, _mm256_set1_epi32(weights[t]), s);
           }
-          // Bytes of two rows interleaved and widened to 16 bits, then one multiply-add per pair:
-          // w0*a + w1*b in 32 bits (at most 2*100*255, no overflow). The unpacks work within
-          // 128-bit halves: s0 holds positions 0-3 and 16-19, s1 4-7 and 20-23, s2 8-11 and
-          // 24-27, s3 12-15 and 28-31.
-          const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lane.rows[t] + p));
-          const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lane.rows[t + 1] + p));
-          const __m256i pair = _mm256_set1_epi32(lane.pairs[t / 2]);
-          const __m256i lo = _mm256_unpacklo_epi8(a, b);
-          const __m256i hi = _mm256_unpackhi_epi8(a, b);
-          s0 = _mm256_add_epi32(s0, _mm256_madd_epi16(_mm256_unpacklo_epi8(lo, zero), pair));
-          s1 = _mm256_add_epi32(s1, _mm256_madd_epi16(_mm256_unpackhi_epi8(lo, zero), pair));
-          s2 = _mm256_add_epi32(s2, _mm256_madd_epi16(_mm256_unpacklo_epi8(hi, zero), pair));
-          s3 = _mm256_add_epi32(s3, _mm256_madd_epi16(_mm256_unpackhi_epi8(hi, zero), pair));
+          for (int k = 0; k < 4; ++k) laneSums[r][(p - block) / 32][k] = s[k];
         }
-        block[r][0] = s0;
-        block[r][1] = s1;
-        block[r][2] = s2;
-        block[r][3] = s3;
       }
-      // Band rows side by side, [position][row]: a 4 x 4 transpose in each 128-bit half.
-      for (int k = 0; k < 4; ++k) {
-        const __m256i ab0 = _mm256_unpacklo_epi32(block[0][k], block[1][k]);
-        const __m256i ab1 = _mm256_unpackhi_epi32(block[0][k], block[1][k]);
-        const __m256i cd0 = _mm256_unpacklo_epi32(block[2][k], block[3][k]);
-        const __m256i cd1 = _mm256_unpackhi_epi32(block[2][k], block[3][k]);
-        const __m256i column[4] = {_mm256_unpacklo_epi64(ab0, cd0), _mm256_unpackhi_epi64(ab0, cd0),
-                                   _mm256_unpacklo_epi64(ab1, cd1), _mm256_unpackhi_epi64(ab1, cd1)};
-        for (int i = 0; i < 4; ++i) {
-          std::int32_t* low = sums + (p + static_cast<std::size_t>(4 * k + i)) * kBandRows + half;
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(low), _mm256_castsi256_si128(column[i]));
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(low + 16 * kBandRows), _mm256_extracti128_si256(column[i], 1));
-        }
+      for (std::size_t p = block; p < blockEnd; p += 32) {
+        const std::size_t i = (p - block) / 32;
+        const __m256i quad[4][4] = {{laneSums[0][i][0], laneSums[0][i][1], laneSums[0][i][2], laneSums[0][i][3]},
+                                    {laneSums[1][i][0], laneSums[1][i][1], laneSums[1][i][2], laneSums[1][i][3]},
+                                    {laneSums[2][i][0], laneSums[2][i][1], laneSums[2][i][2], laneSums[2][i][3]},
+                                    {laneSums[3][i][0], laneSums[3][i][1], laneSums[3][i][2], laneSums[3][i][3]}};
+        StoreSideBySide(quad, sums + half, p);
       }
     }
+  }
+}
+
+}  // namespace
+
+PHOTOTRIM_AVX2 void VerticalBandAvx2(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums) {
+  const std::size_t stop = begin + (end - begin) / 32 * 32;
+  int most = 0;
+  for (int r = 0; r < kBandRows; ++r) most = std::max(most, band[r].count / 2);
+  // Reductions down to 1/4 read at most 5 rows a target row: 3 pairs.
+  switch (most) {
+    case 1: VerticalBandAvx2Pairs<1>(band, begin, stop, sums); break;
+    case 2: VerticalBandAvx2Pairs<2>(band, begin, stop, sums); break;
+    case 3: VerticalBandAvx2Pairs<3>(band, begin, stop, sums); break;
+    default:
+      for (int half = 0; half < kBandRows; half += 4) {
+        for (std::size_t p = begin; p < stop; p += 32) {
+          const bool fetch = (p & 63) == 0;
+          alignas(32) __m256i block[4][4];
+          for (int r = 0; r < 4; ++r) {
+            const BandRow& lane = band[half + r];
+            __m256i s[4] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+            for (int t = 0; t < lane.count; t += 2) {
+              if (fetch) {
+                _mm_prefetch(reinterpret_cast<const char*>(lane.rows[t] + p + kPrefetchAhead), _MM_HINT_T0);
+                _mm_prefetch(reinterpret_cast<const char*>(lane.rows[t + 1] + p + kPrefetchAhead), _MM_HINT_T0);
+              }
+              AddPair(lane.rows[t] + p, lane.rows[t + 1] + p, _mm256_set1_epi32(lane.pairs[t / 2]), s);
+            }
+            for (int k = 0; k < 4; ++k) block[r][k] = s[k];
+          }
+          StoreSideBySide(block, sums + half, p);
+        }
+      }
+      break;
   }
   if (stop < end) VerticalBandPlain(band, stop, end, sums);
 }

@@ -1,6 +1,8 @@
 // Work memory of the high-quality reduction: grown on demand, kept between pictures.
 #include "trim/reduce/reduction_planes.h"
 
+#include <algorithm>
+
 namespace phototrim {
 
 namespace {
@@ -9,16 +11,18 @@ constexpr std::size_t kPositionSlack = 16;
 }  // namespace
 
 bool ReductionPlanes::Prepare(int W, int w, int taps) {
-  const auto positions = static_cast<std::size_t>(W) * 3 + kPositionSlack;
+  const auto positions = static_cast<std::size_t>(std::min(W * 3, kStripPositions)) + kPositionSlack;
   const auto width = static_cast<std::size_t>(w);
   return columnSums_.Reserve(positions * kBandRows) &&
          reducedRows_.Reserve(width * 3 * kReducedRingRows) && columnStart_.Reserve(width) &&
+         stripFirst_.Reserve(width + 1) && stripStart_.Reserve(width) &&
          columnWeights_.Reserve(width * static_cast<std::size_t>(taps)) && columnInverse_.Reserve(width) &&
          bandBytes_.Reserve(width * 3 * kBandRows);
 }
 
 std::size_t ReductionPlanes::Bytes() const {
-  return columnSums_.Bytes() + reducedRows_.Bytes() + columnStart_.Bytes() + columnWeights_.Bytes() +
+  return columnSums_.Bytes() + reducedRows_.Bytes() + columnStart_.Bytes() + stripFirst_.Bytes() +
+         stripStart_.Bytes() + columnWeights_.Bytes() +
          columnInverse_.Bytes() + bandBytes_.Bytes() + sourceRows_.Bytes();
 }
 

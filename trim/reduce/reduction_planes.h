@@ -12,6 +12,10 @@ namespace phototrim {
 // rows side by side, so the horizontal pass applies one weight to all of them at once. 8 sums of
 // 32 bits fill one AVX2 vector.
 inline constexpr int kBandRows = 8;
+// A band is summed and reduced a strip of columns at a time: the sums of at most this many
+// positions (bytes of a source row, 3 a pixel) are 48 KB, so they stay in the processor's cache
+// between the two passes instead of going out and back.
+inline constexpr int kStripPositions = 1536;
 // Reduced rows kept for the sharpening: one band plus the two rows above it.
 inline constexpr int kReducedRingRows = kBandRows + 2;
 
@@ -46,8 +50,9 @@ class ReductionPlanes {
   // per target column; false when the memory cannot be had.
   bool Prepare(int W, int w, int taps);
 
-  // Vertical sums of one band: position p (byte p of a source row, 3 per pixel) and band row r at
-  // [p * kBandRows + r]. Room for W*3 positions plus one vector's worth of slack.
+  // Vertical sums of one strip of a band: position p (byte p of a source row, 3 per pixel, counted
+  // from the strip's first) and band row r at [p * kBandRows + r]. Room for kStripPositions
+  // positions plus one vector's worth of slack.
   std::int32_t* ColumnSums() { return columnSums_.Data(); }
   // ReducedPlane, as a ring of kReducedRingRows rows: row y, channel c (0 blue, 1 green, 2 red)
   // starts at ((y % kReducedRingRows) * 3 + c) * w. Values 0..255, kept in 16 bits for the
@@ -56,6 +61,10 @@ class ReductionPlanes {
   // Horizontal spans as fixed-length tap lists: target column x reads source columns
   // ColumnStart()[x] .. + taps-1 with weights ColumnWeights()[x*taps ...] (0 outside its span).
   int* ColumnStart() { return columnStart_.Data(); }
+  // The strips: strip s holds target columns StripFirst()[s] .. StripFirst()[s+1]-1 (w+1 entries
+  // at most), and StripStart()[x] is ColumnStart()[x] counted from its strip's first source column.
+  int* StripFirst() { return stripFirst_.Data(); }
+  int* StripStart() { return stripStart_.Data(); }
   std::int32_t* ColumnWeights() { return columnWeights_.Data(); }
   double* ColumnInverse() { return columnInverse_.Data(); }
   // The horizontal pass's results before they are spread to the ring: 24 bytes a target column.
@@ -72,6 +81,8 @@ class ReductionPlanes {
   GrowingBuffer<std::int32_t> columnSums_;
   GrowingBuffer<std::uint16_t> reducedRows_;
   GrowingBuffer<int> columnStart_;
+  GrowingBuffer<int> stripFirst_;
+  GrowingBuffer<int> stripStart_;
   GrowingBuffer<std::int32_t> columnWeights_;
   GrowingBuffer<double> columnInverse_;
   GrowingBuffer<std::uint8_t> bandBytes_;
