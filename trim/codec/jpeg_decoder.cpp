@@ -326,9 +326,20 @@ int JpegDecoder::Start(const PixelRect& kept) {
   const int components = cmyk_ ? 4 : 3;
   spareRows_ = (*cinfo_.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo_), JPOOL_IMAGE,
                                            static_cast<JDIMENSION>(decodedWidth_ * components), kMaxRowsPerRead);
-  if (firstRow > 0) jpeg_skip_scanlines(&cinfo_, static_cast<JDIMENSION>(firstRow));
-  Discard(kept.y - static_cast<int>(cinfo_.output_scanline));
+  firstRow_ = firstRow;
+  keptTop_ = kept.y;
   return kOk;
+}
+
+int JpegDecoder::SkipToKept() {
+  if (setjmp(errors_.jump)) return Failed();
+  MoveToKept();
+  return kOk;
+}
+
+void JpegDecoder::MoveToKept() {
+  if (firstRow_ > 0 && cinfo_.output_scanline == 0) jpeg_skip_scanlines(&cinfo_, static_cast<JDIMENSION>(firstRow_));
+  Discard(keptTop_ - static_cast<int>(cinfo_.output_scanline));
 }
 
 void JpegDecoder::Discard(int count) {
@@ -343,6 +354,7 @@ void JpegDecoder::Discard(int count) {
 int JpegDecoder::ReadKeptRows(std::uint8_t* const* rows, int count, int& got) {
   got = 0;
   if (setjmp(errors_.jump)) return Failed();
+  MoveToKept();
   const int row = static_cast<int>(cinfo_.output_scanline);
   const int wanted = std::min({count, kMaxRowsPerRead, keptEnd_ - row});
   if (wanted <= 0) return kOk;

@@ -44,11 +44,13 @@ class JpegDecoder {
   int Orientation() const { return orientation_; }  // EXIF, 1 when there is none
   const std::vector<std::uint8_t>& ColorProfile() const { return profile_; }  // an RGB ICC profile, or empty
 
-  // Starts the decode and moves to the first row of `kept` (a rectangle inside the picture as
-  // stored, before any EXIF turn; a
+  // Starts the decode of `kept`, a rectangle inside the picture as stored, before any EXIF turn (a
   // height of 0 keeps nothing, to read the file through for its faults alone). Decoded rows hold
   // the columns DecodedLeft() .. DecodedLeft() + DecodedWidth() - 1, which include the kept ones.
+  // A file of several scans is read whole here.
   int Start(const PixelRect& kept);
+  // Moves to the first kept row (ReadKeptRows does it too, if it has not been done).
+  int SkipToKept();
   int DecodedLeft() const { return decodedLeft_; }
   int DecodedWidth() const { return decodedWidth_; }
   // Whether Start chose the window decode (true) or the whole decode.
@@ -76,6 +78,8 @@ class JpegDecoder {
   [[noreturn]] void Stop();
   // Reads and throws away `count` rows.
   void Discard(int count);
+  // Skips and reads to the first kept row; nothing once there.
+  void MoveToKept();
   static void OnProgress(j_common_ptr cinfo);
   static boolean FillFromFile(j_decompress_ptr cinfo);
   static void SkipInFile(j_decompress_ptr cinfo, long count);
@@ -118,7 +122,9 @@ class JpegDecoder {
   bool windowOnly_ = false;
   int decodedLeft_ = 0;
   int decodedWidth_ = 0;
+  int keptTop_ = 0;            // the first kept row
   int keptEnd_ = 0;            // the row after the last kept one
+  int firstRow_ = 0;           // the first row decoded: an iMCU boundary above the kept ones
   JSAMPARRAY spareRows_ = nullptr;  // rows thrown away, and CMYK rows before they are made RGB
 };
 

@@ -137,6 +137,9 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
         result = upright->Begin(rows);
         sink = std::move(upright);
       }
+      // The picture's memory is had before the rows above the kept ones are read, as it was
+      // before any row was decoded when every picture was decoded whole.
+      if (result == kOk) result = decoder.SkipToKept();
       if (result == kOk) result = DecodeRowsInto(decoder, *sink);
       if (result == kOk) ws.ColorProfile = decoder.ColorProfile();
     } catch (const std::bad_alloc&) {
