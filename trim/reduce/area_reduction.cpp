@@ -190,7 +190,6 @@ int AreaReduction::ReduceBand(const Band& band) {
   const int* stripFirst = planes_->StripFirst();
   const int* stripStart = planes_->StripStart();
   std::int32_t* sums = planes_->ColumnSums();
-  std::uint8_t* scratch = planes_->BandBytes();
   BandRow strip[kBandRows];
   std::size_t work = 0;
   for (int s = 0; s < stripCount_; ++s) {
@@ -215,7 +214,7 @@ int AreaReduction::ReduceBand(const Band& band) {
                              columns_.inverse + x0};
     std::uint16_t* stripOut[kBandRows * 3];
     for (int i = 0; i < band.rows * 3; ++i) stripOut[i] = out[i] + x0;
-    horizontal_(sums, columns, rowInverse, band.rows, stripOut, scratch);
+    horizontal_(sums, columns, rowInverse, band.rows, stripOut);
   }
   return WriteReadyRows(band);
 }

@@ -67,8 +67,7 @@ class AreaReduction {
   ReductionAxes axes_;
   ReductionPlanes* planes_ = nullptr;
   ReductionKernels kernels_{};
-  void (*horizontal_)(const std::int32_t*, const ColumnTaps&, const double*, int, std::uint16_t* const*,
-                      std::uint8_t*) = nullptr;
+  void (*horizontal_)(const std::int32_t*, const ColumnTaps&, const double*, int, std::uint16_t* const*) = nullptr;
   ColumnTaps columns_;
   SourceRow sourceRow_;
   TargetRow targetRow_;

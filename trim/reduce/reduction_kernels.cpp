@@ -43,12 +43,12 @@ void VerticalBandPlain(const BandRow* band, std::size_t begin, std::size_t end, 
 }
 
 void HorizontalBandPlain(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                         std::uint16_t* const* out, std::uint8_t* /*scratch*/) {
+                         std::uint16_t* const* out) {
   HorizontalBandWith<std::int32_t>(sums, taps, rowInverse, rows, out);
 }
 
 void HorizontalBand64(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                      std::uint16_t* const* out, std::uint8_t* /*scratch*/) {
+                      std::uint16_t* const* out) {
   HorizontalBandWith<std::int64_t>(sums, taps, rowInverse, rows, out);
 }
 

@@ -35,9 +35,9 @@ struct ReductionKernels {
   void (*vertical)(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums);
   // For band rows r < rows and target columns x: out[r*3 + c][x] = floor(S / (Sx * Sy)) with
   // S = sum over the taps of weight * sums[(3*column + c) * kBandRows + r]; rowInverse[r] = 1/Sy.
-  // Only for sums below 2^31 (HorizontalBand64 takes the others). `scratch` holds 24*w bytes.
+  // Only for sums below 2^31 (HorizontalBand64 takes the others).
   void (*horizontal)(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                     std::uint16_t* const* out, std::uint8_t* scratch);
+                     std::uint16_t* const* out);
   // One sharpened target row, written as blue, green, red bytes; the three rows are planar
   // (channel c of row at [c]) and hold 16-bit values, so the vector code need not widen them.
   void (*sharpen)(const std::uint16_t* const* above, const std::uint16_t* const* row,
@@ -54,26 +54,23 @@ ReductionKernels KernelsOf(KernelSet set);
 // The horizontal pass with 64-bit sums, for reductions near 1/100 on both axes where
 // 255 * Sx * Sy passes 2^31.
 void HorizontalBand64(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                      std::uint16_t* const* out, std::uint8_t* scratch);
+                      std::uint16_t* const* out);
 
 // The plain kernels, also used for the last positions that do not fill a vector.
 void VerticalBandPlain(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums);
 void HorizontalBandPlain(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                         std::uint16_t* const* out, std::uint8_t* scratch);
+                         std::uint16_t* const* out);
 
 // Vector versions, each in its own file; only called when the processor has the instructions.
 #if defined(__x86_64__) || defined(__i386__)
 void VerticalBandSse41(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums);
 void HorizontalBandSse41(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                         std::uint16_t* const* out, std::uint8_t* scratch);
+                         std::uint16_t* const* out);
 void SharpenRowSse41(const std::uint16_t* const* above, const std::uint16_t* const* row,
                      const std::uint16_t* const* below, int w, std::uint8_t* out);
 void VerticalBandAvx2(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums);
 void HorizontalBandAvx2(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse, int rows,
-                        std::uint16_t* const* out, std::uint8_t* scratch);
-// Spreads the 8 band rows of each target column, scratch[(c*w + x)*8 + r], to out[r*3 + c][x]
-// (SSE2, which every x86-64 processor has).
-void SpreadBandRows(const std::uint8_t* scratch, int w, int rows, std::uint16_t* const* out);
+                        std::uint16_t* const* out);
 void SharpenRowAvx2(const std::uint16_t* const* above, const std::uint16_t* const* row,
                     const std::uint16_t* const* below, int w, std::uint8_t* out);
 #endif

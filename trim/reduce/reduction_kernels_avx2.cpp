@@ -164,51 +164,57 @@ PHOTOTRIM_AVX2 void VerticalBandAvx2(const BandRow* band, std::size_t begin, std
 
 namespace {
 
-// Taps > 0: the tap count known at compile time, so the tap loop unrolls.
+// Taps > 0: the tap count known at compile time, so the tap loop unrolls. Eight target columns at
+// a time: their averages are put side by side as rows in registers and written to the rows at once.
 template <int Taps>
 PHOTOTRIM_AVX2 void HorizontalBandAvx2With(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
-                                       std::uint8_t* scratch) {
+                                           int rows, std::uint16_t* const* out) {
   const __m256d rowInvLow = _mm256_loadu_pd(rowInverse);
   const __m256d rowInvHigh = _mm256_loadu_pd(rowInverse + 4);
   const auto* vectors = reinterpret_cast<const __m256i*>(sums);
-  const std::size_t w = static_cast<std::size_t>(taps.count);
-  for (int x = 0; x < taps.count; ++x) {
-    // Each position holds the band's 8 rows in one vector; a source column is 3 positions.
-    const __m256i* column = vectors + static_cast<std::size_t>(taps.start[x]) * 3;
-    const std::int32_t* weights = taps.weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps.taps);
-    __m256i blue = _mm256_setzero_si256();
-    __m256i green = _mm256_setzero_si256();
-    __m256i red = _mm256_setzero_si256();
-    for (int k = 0; k < (Taps > 0 ? Taps : taps.taps); ++k, column += 3) {
-      const __m256i weight = _mm256_set1_epi32(weights[k]);
-      blue = _mm256_add_epi32(blue, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 0)));
-      green = _mm256_add_epi32(green, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 1)));
-      red = _mm256_add_epi32(red, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 2)));
+  for (int x0 = 0; x0 < taps.count; x0 += 8) {
+    const int count = std::min(8, taps.count - x0);
+    __m128i averages[3][8];
+    for (int i = 0; i < 8; ++i) {
+      if (i >= count) {
+        averages[0][i] = averages[1][i] = averages[2][i] = _mm_setzero_si128();
+        continue;
+      }
+      const int x = x0 + i;
+      // Each position holds the band's 8 rows in one vector; a source column is 3 positions.
+      const __m256i* column = vectors + static_cast<std::size_t>(taps.start[x]) * 3;
+      const std::int32_t* weights = taps.weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps.taps);
+      __m256i blue = _mm256_setzero_si256();
+      __m256i green = _mm256_setzero_si256();
+      __m256i red = _mm256_setzero_si256();
+      for (int k = 0; k < (Taps > 0 ? Taps : taps.taps); ++k, column += 3) {
+        const __m256i weight = _mm256_set1_epi32(weights[k]);
+        blue = _mm256_add_epi32(blue, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 0)));
+        green = _mm256_add_epi32(green, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 1)));
+        red = _mm256_add_epi32(red, _mm256_mullo_epi32(weight, _mm256_loadu_si256(column + 2)));
+      }
+      const __m256d columnInv = _mm256_set1_pd(taps.inverse[x]);
+      const __m256d invLow = _mm256_mul_pd(columnInv, rowInvLow);
+      const __m256d invHigh = _mm256_mul_pd(columnInv, rowInvHigh);
+      averages[0][i] = Averages(blue, invLow, invHigh);
+      averages[1][i] = Averages(green, invLow, invHigh);
+      averages[2][i] = Averages(red, invLow, invHigh);
     }
-    const __m256d columnInv = _mm256_set1_pd(taps.inverse[x]);
-    const __m256d invLow = _mm256_mul_pd(columnInv, rowInvLow);
-    const __m256d invHigh = _mm256_mul_pd(columnInv, rowInvHigh);
-    const __m128i blueGreen = _mm_packus_epi16(Averages(blue, invLow, invHigh), Averages(green, invLow, invHigh));
-    const __m128i redBytes = _mm_packus_epi16(Averages(red, invLow, invHigh), _mm_setzero_si128());
-    std::uint8_t* to = scratch + static_cast<std::size_t>(x) * 8;
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(to), blueGreen);
-    _mm_storeh_pd(reinterpret_cast<double*>(to + w * 8), _mm_castsi128_pd(blueGreen));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(to + w * 16), redBytes);
+    for (int c = 0; c < 3; ++c) StoreColumnsAsRows(averages[c], count, rows, out, c, x0);
   }
 }
 
 }  // namespace
 
 PHOTOTRIM_AVX2 void HorizontalBandAvx2(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
-                                       int rows, std::uint16_t* const* out, std::uint8_t* scratch) {
+                                       int rows, std::uint16_t* const* out) {
   switch (taps.taps) {  // reductions down to 1/3 have at most 4 taps, to 1/4 at most 5
-    case 2: HorizontalBandAvx2With<2>(sums, taps, rowInverse, scratch); break;
-    case 3: HorizontalBandAvx2With<3>(sums, taps, rowInverse, scratch); break;
-    case 4: HorizontalBandAvx2With<4>(sums, taps, rowInverse, scratch); break;
-    case 5: HorizontalBandAvx2With<5>(sums, taps, rowInverse, scratch); break;
-    default: HorizontalBandAvx2With<0>(sums, taps, rowInverse, scratch); break;
+    case 2: HorizontalBandAvx2With<2>(sums, taps, rowInverse, rows, out); break;
+    case 3: HorizontalBandAvx2With<3>(sums, taps, rowInverse, rows, out); break;
+    case 4: HorizontalBandAvx2With<4>(sums, taps, rowInverse, rows, out); break;
+    case 5: HorizontalBandAvx2With<5>(sums, taps, rowInverse, rows, out); break;
+    default: HorizontalBandAvx2With<0>(sums, taps, rowInverse, rows, out); break;
   }
-  SpreadBandRows(scratch, taps.count, rows, out);
 }
 
 PHOTOTRIM_AVX2 void SharpenRowAvx2(const std::uint16_t* const* above, const std::uint16_t* const* row,

@@ -5,6 +5,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include "trim/reduce/area_spans.h"
 #include "trim/reduce/reduction_vectors.h"
 #include "trim/reduce/sharpen.h"
@@ -96,78 +98,53 @@ PHOTOTRIM_SSE41 void VerticalBandSse41(const BandRow* band, std::size_t begin, s
 
 namespace {
 
-// Taps > 0: the tap count known at compile time, so the tap loop unrolls.
+// Taps > 0: the tap count known at compile time, so the tap loop unrolls. Eight target columns at
+// a time: their averages are put side by side as rows in registers and written to the rows at once.
 template <int Taps>
 PHOTOTRIM_SSE41 void HorizontalBandSse41With(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
-                                         std::uint8_t* scratch) {
+                                             int rows, std::uint16_t* const* out) {
   const __m128d rowInv[4] = {_mm_loadu_pd(rowInverse + 0), _mm_loadu_pd(rowInverse + 2),
                              _mm_loadu_pd(rowInverse + 4), _mm_loadu_pd(rowInverse + 6)};
   const auto* vectors = reinterpret_cast<const __m128i*>(sums);
-  const std::size_t w = static_cast<std::size_t>(taps.count);
-  for (int x = 0; x < taps.count; ++x) {
-    // Each position holds the band's 8 rows in two vectors; a source column is 3 positions.
-    const __m128i* column = vectors + static_cast<std::size_t>(taps.start[x]) * 6;
-    const std::int32_t* weights = taps.weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps.taps);
-    __m128i total[6];
-    for (auto& t : total) t = _mm_setzero_si128();
-    for (int k = 0; k < (Taps > 0 ? Taps : taps.taps); ++k, column += 6) {
-      const __m128i weight = _mm_set1_epi32(weights[k]);
-      for (int j = 0; j < 6; ++j)
-        total[j] = _mm_add_epi32(total[j], _mm_mullo_epi32(weight, _mm_loadu_si128(column + j)));
+  for (int x0 = 0; x0 < taps.count; x0 += 8) {
+    const int count = std::min(8, taps.count - x0);
+    __m128i averages[3][8];
+    for (int i = 0; i < 8; ++i) {
+      if (i >= count) {
+        averages[0][i] = averages[1][i] = averages[2][i] = _mm_setzero_si128();
+        continue;
+      }
+      const int x = x0 + i;
+      // Each position holds the band's 8 rows in two vectors; a source column is 3 positions.
+      const __m128i* column = vectors + static_cast<std::size_t>(taps.start[x]) * 6;
+      const std::int32_t* weights = taps.weights + static_cast<std::size_t>(x) * static_cast<std::size_t>(taps.taps);
+      __m128i total[6];
+      for (auto& t : total) t = _mm_setzero_si128();
+      for (int k = 0; k < (Taps > 0 ? Taps : taps.taps); ++k, column += 6) {
+        const __m128i weight = _mm_set1_epi32(weights[k]);
+        for (int j = 0; j < 6; ++j)
+          total[j] = _mm_add_epi32(total[j], _mm_mullo_epi32(weight, _mm_loadu_si128(column + j)));
+      }
+      const __m128d columnInv = _mm_set1_pd(taps.inverse[x]);
+      const __m128d inv[4] = {_mm_mul_pd(columnInv, rowInv[0]), _mm_mul_pd(columnInv, rowInv[1]),
+                              _mm_mul_pd(columnInv, rowInv[2]), _mm_mul_pd(columnInv, rowInv[3])};
+      for (int c = 0; c < 3; ++c)
+        averages[c][i] = _mm_packs_epi32(Averages(total[2 * c], inv[0], inv[1]), Averages(total[2 * c + 1], inv[2], inv[3]));
     }
-    const __m128d columnInv = _mm_set1_pd(taps.inverse[x]);
-    const __m128d inv[4] = {_mm_mul_pd(columnInv, rowInv[0]), _mm_mul_pd(columnInv, rowInv[1]),
-                            _mm_mul_pd(columnInv, rowInv[2]), _mm_mul_pd(columnInv, rowInv[3])};
-    for (int c = 0; c < 3; ++c) {
-      const __m128i words = _mm_packs_epi32(Averages(total[2 * c], inv[0], inv[1]), Averages(total[2 * c + 1], inv[2], inv[3]));
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(scratch + (c * w + static_cast<std::size_t>(x)) * 8),
-                       _mm_packus_epi16(words, words));
-    }
+    for (int c = 0; c < 3; ++c) StoreColumnsAsRows(averages[c], count, rows, out, c, x0);
   }
 }
 
 }  // namespace
 
 PHOTOTRIM_SSE41 void HorizontalBandSse41(const std::int32_t* sums, const ColumnTaps& taps, const double* rowInverse,
-                                         int rows, std::uint16_t* const* out, std::uint8_t* scratch) {
+                                         int rows, std::uint16_t* const* out) {
   switch (taps.taps) {  // reductions down to 1/3 have at most 4 taps, to 1/4 at most 5
-    case 2: HorizontalBandSse41With<2>(sums, taps, rowInverse, scratch); break;
-    case 3: HorizontalBandSse41With<3>(sums, taps, rowInverse, scratch); break;
-    case 4: HorizontalBandSse41With<4>(sums, taps, rowInverse, scratch); break;
-    case 5: HorizontalBandSse41With<5>(sums, taps, rowInverse, scratch); break;
-    default: HorizontalBandSse41With<0>(sums, taps, rowInverse, scratch); break;
-  }
-  SpreadBandRows(scratch, taps.count, rows, out);
-}
-
-void SpreadBandRows(const std::uint8_t* scratch, int w, int rows, std::uint16_t* const* out) {
-  const __m128i zero = _mm_setzero_si128();
-  const auto width = static_cast<std::size_t>(w);
-  for (int c = 0; c < 3; ++c) {
-    const std::uint8_t* from = scratch + static_cast<std::size_t>(c) * width * 8;
-    int x = 0;
-    for (; x + 8 <= w; x += 8) {
-      // Eight columns of 8 rows each become 8 rows of 8 columns.
-      __m128i q[8];
-      for (int i = 0; i < 8; ++i) q[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + static_cast<std::size_t>(x + i) * 8));
-      const __m128i t0 = _mm_unpacklo_epi8(q[0], q[1]);
-      const __m128i t1 = _mm_unpacklo_epi8(q[2], q[3]);
-      const __m128i t2 = _mm_unpacklo_epi8(q[4], q[5]);
-      const __m128i t3 = _mm_unpacklo_epi8(q[6], q[7]);
-      const __m128i u0 = _mm_unpacklo_epi16(t0, t1);  // columns 0-3 of rows 0-3
-      const __m128i u1 = _mm_unpackhi_epi16(t0, t1);  // columns 0-3 of rows 4-7
-      const __m128i u2 = _mm_unpacklo_epi16(t2, t3);  // columns 4-7 of rows 0-3
-      const __m128i u3 = _mm_unpackhi_epi16(t2, t3);
-      const __m128i pairs[4] = {_mm_unpacklo_epi32(u0, u2), _mm_unpackhi_epi32(u0, u2), _mm_unpacklo_epi32(u1, u3),
-                                _mm_unpackhi_epi32(u1, u3)};  // rows 0-1, 2-3, 4-5, 6-7
-      for (int r = 0; r < rows; ++r) {
-        const __m128i both = pairs[r / 2];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out[r * 3 + c] + x),
-                         r % 2 == 0 ? _mm_unpacklo_epi8(both, zero) : _mm_unpackhi_epi8(both, zero));
-      }
-    }
-    for (; x < w; ++x)
-      for (int r = 0; r < rows; ++r) out[r * 3 + c][x] = from[static_cast<std::size_t>(x) * 8 + static_cast<std::size_t>(r)];
+    case 2: HorizontalBandSse41With<2>(sums, taps, rowInverse, rows, out); break;
+    case 3: HorizontalBandSse41With<3>(sums, taps, rowInverse, rows, out); break;
+    case 4: HorizontalBandSse41With<4>(sums, taps, rowInverse, rows, out); break;
+    case 5: HorizontalBandSse41With<5>(sums, taps, rowInverse, rows, out); break;
+    default: HorizontalBandSse41With<0>(sums, taps, rowInverse, rows, out); break;
   }
 }
 

@@ -16,14 +16,13 @@ bool ReductionPlanes::Prepare(int W, int w, int taps) {
   return columnSums_.Reserve(positions * kBandRows) &&
          reducedRows_.Reserve(width * 3 * kReducedRingRows) && columnStart_.Reserve(width) &&
          stripFirst_.Reserve(width + 1) && stripStart_.Reserve(width) &&
-         columnWeights_.Reserve(width * static_cast<std::size_t>(taps)) && columnInverse_.Reserve(width) &&
-         bandBytes_.Reserve(width * 3 * kBandRows);
+         columnWeights_.Reserve(width * static_cast<std::size_t>(taps)) && columnInverse_.Reserve(width);
 }
 
 std::size_t ReductionPlanes::Bytes() const {
   return columnSums_.Bytes() + reducedRows_.Bytes() + columnStart_.Bytes() + stripFirst_.Bytes() +
          stripStart_.Bytes() + columnWeights_.Bytes() +
-         columnInverse_.Bytes() + bandBytes_.Bytes() + sourceRows_.Bytes();
+         columnInverse_.Bytes() + sourceRows_.Bytes();
 }
 
 }  // namespace phototrim

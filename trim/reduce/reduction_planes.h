@@ -67,8 +67,6 @@ class ReductionPlanes {
   int* StripStart() { return stripStart_.Data(); }
   std::int32_t* ColumnWeights() { return columnWeights_.Data(); }
   double* ColumnInverse() { return columnInverse_.Data(); }
-  // The horizontal pass's results before they are spread to the ring: 24 bytes a target column.
-  std::uint8_t* BandBytes() { return bandBytes_.Data(); }
 
   // Source rows held while they come from a decoder (the rows of one band and a few more).
   bool PrepareSourceRows(std::size_t bytes) { return sourceRows_.Reserve(bytes); }
@@ -85,7 +83,6 @@ class ReductionPlanes {
   GrowingBuffer<int> stripStart_;
   GrowingBuffer<std::int32_t> columnWeights_;
   GrowingBuffer<double> columnInverse_;
-  GrowingBuffer<std::uint8_t> bandBytes_;
   GrowingBuffer<std::uint8_t> sourceRows_;
 };
 

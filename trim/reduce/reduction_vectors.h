@@ -55,6 +55,33 @@ PHOTOTRIM_AVX2 inline __m256i Luma(const __m256i (&c)[3]) {
                                     _mm256_mullo_epi16(c[0], _mm256_set1_epi16(kLumaBlue))));
 }
 
+// Eight target columns of one channel, each the band's 8 rows as 16-bit lanes, written as rows:
+// out[r * 3 + channel][x .. x+count-1] for r < rows. An 8 x 8 transposition of 16-bit values.
+PHOTOTRIM_SSE41 inline void StoreColumnsAsRows(const __m128i (&column)[8], int count, int rows, std::uint16_t* const* out,
+                                               int channel, int x) {
+  const __m128i a0 = _mm_unpacklo_epi16(column[0], column[1]), a1 = _mm_unpackhi_epi16(column[0], column[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(column[2], column[3]), a3 = _mm_unpackhi_epi16(column[2], column[3]);
+  const __m128i a4 = _mm_unpacklo_epi16(column[4], column[5]), a5 = _mm_unpackhi_epi16(column[4], column[5]);
+  const __m128i a6 = _mm_unpacklo_epi16(column[6], column[7]), a7 = _mm_unpackhi_epi16(column[6], column[7]);
+  const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);  // rows 0-1, 2-3 of columns 0-3
+  const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);  // rows 4-5, 6-7
+  const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);  // the same of columns 4-7
+  const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+  const __m128i row[8] = {_mm_unpacklo_epi64(b0, b4), _mm_unpackhi_epi64(b0, b4), _mm_unpacklo_epi64(b1, b5),
+                          _mm_unpackhi_epi64(b1, b5), _mm_unpacklo_epi64(b2, b6), _mm_unpackhi_epi64(b2, b6),
+                          _mm_unpacklo_epi64(b3, b7), _mm_unpackhi_epi64(b3, b7)};
+  for (int r = 0; r < rows; ++r) {
+    std::uint16_t* to = out[r * 3 + channel] + x;
+    if (count == 8) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to), row[r]);
+    } else {
+      alignas(16) std::uint16_t values[8];
+      _mm_store_si128(reinterpret_cast<__m128i*>(values), row[r]);
+      for (int i = 0; i < count; ++i) to[i] = values[i];
+    }
+  }
+}
+
 // Byte shuffles that interleave planar blue, green, red into pixels: output byte g of the row
 // piece is channel g % 3 of pixel g / 3; 0x80 leaves a zero for the other channels to fill.
 struct InterleaveMasks {
