@@ -19,12 +19,12 @@ OrientationAxes AxesOf(int orientation);
 // The rectangle of the stored picture (W x H upright) that holds the upright rectangle `upright`.
 PixelRect StoredRectOf(const PixelRect& upright, int W, int H, const OrientationAxes& axes);
 
-// Writes `count` rows of `rows` (pixels `left` .. `left` + `width` - 1 of each), which are the rows
-// `first` .. `first` + `count` - 1 of a stored picture of `total` rows, into `target`, the turned
-// picture (`total` wide, `width` high): stored row k becomes column k (or total-1-k when the rows
-// are reversed), pixel p of it row p (or width-1-p when mirrored). Done in square tiles, so that
-// the rows read and the columns written both stay in the cache.
-void TurnRowsInto(const Bitmap& rows, int left, int width, int first, int count, int total, const OrientationAxes& axes,
-                  Bitmap& target);
+// Writes the stored rows `first` .. `first` + `count` - 1 of a stored picture of `total` rows into
+// `target`, the turned picture (`total` wide, `width` high): stored row k becomes column k (or
+// total-1-k when the rows are reversed), pixel p of it row p (or width-1-p when mirrored). Row
+// `first` is row `at` of `rows`, the others follow it; pixel 0 is at pixel `left` of each. Done in
+// square tiles, so that the rows read and the columns written both stay in the cache.
+void TurnRowsInto(const Bitmap& rows, int at, int left, int width, int first, int count, int total,
+                  const OrientationAxes& axes, Bitmap& target);
 
 }  // namespace phototrim

@@ -65,7 +65,7 @@ int UprightRows::RowsFilled(int count) {
 }
 
 void UprightRows::TurnChunk() {
-  TurnRowsInto(chunk_, kept_.left, kept_.width, done_ - inChunk_, inChunk_, kept_.count, kept_.axes, picture_);
+  TurnRowsInto(chunk_, 0, kept_.left, kept_.width, done_ - inChunk_, inChunk_, kept_.count, kept_.axes, picture_);
   inChunk_ = 0;
 }
 

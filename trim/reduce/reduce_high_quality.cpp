@@ -111,7 +111,7 @@ int HighQualityRows::RowsFilled(int count) {
 
 int HighQualityRows::Finish() {
   if (!reduction_.Done()) return kOutOfMemory;  // rows missing: cannot happen after a whole decode
-  return output_.Finish() ? kOk : kOutOfMemory;
+  return output_.Finish(shouldStop_) ? kOk : kStopped;
 }
 
 }  // namespace phototrim

@@ -105,6 +105,6 @@ int PlainRows::RowsFilled(int count) {
   return kOk;
 }
 
-int PlainRows::Finish() { return output_.Finish() ? kOk : kOutOfMemory; }
+int PlainRows::Finish() { return output_.Finish(shouldStop_) ? kOk : kStopped; }
 
 }  // namespace phototrim

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "trim/bitmap.h"
@@ -19,7 +20,9 @@ int ReducePlain(Bitmap& work, Bitmap& scratch, int tw, int th);
 // once, and sampled into the reduced picture when a target row takes it.
 class PlainRows : public RowSink {
  public:
-  PlainRows(Bitmap& picture, Bitmap& scratch) : output_(picture, scratch) {}
+  // `shouldStop` is asked while a turned picture is turned (it may be empty).
+  PlainRows(Bitmap& picture, Bitmap& scratch, std::function<bool()> shouldStop = {})
+      : output_(picture, scratch), shouldStop_(std::move(shouldStop)) {}
   // The kept rows reduced to tw x th upright (not larger than they are). kOk or kOutOfMemory.
   int Begin(const KeptRows& kept, int tw, int th);
 
@@ -29,6 +32,7 @@ class PlainRows : public RowSink {
 
  private:
   ReducedPicture output_;
+  std::function<bool()> shouldStop_;
   KeptRows kept_;
   int targetRows_ = 0, targetColumns_ = 0;
   std::unique_ptr<std::size_t[]> offsets_;  // bytes into a decoded row, per target column

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "trim/bitmap.h"
 #include "trim/codec/orientation.h"
@@ -16,8 +17,9 @@ class ReducedPicture {
   // `turned`: they are columns of the upright picture. False when the memory cannot be had.
   bool Begin(int rows, int columns, bool turned);
   std::uint8_t* Row(int i) { return turned_ ? scratch_.Row(i) : picture_.Row(i); }
-  // Every row is written: the picture now holds the reduced picture upright.
-  bool Finish();
+  // Every row is written: the picture now holds the reduced picture upright. A turn is made a few
+  // dozen rows at a time, asking `shouldStop` in between; false when it said stop.
+  bool Finish(const std::function<bool()>& shouldStop);
 
  private:
   Bitmap& picture_;

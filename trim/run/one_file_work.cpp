@@ -129,7 +129,7 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
         result = reduce->Begin(rows, target.width, target.height);
         sink = std::move(reduce);
       } else if (plan == Plan::Plain) {
-        auto reduce = std::make_unique<PlainRows>(work, ws.ScratchBitmap);
+        auto reduce = std::make_unique<PlainRows>(work, ws.ScratchBitmap, [&pump] { return pump.ShouldStop(); });
         result = reduce->Begin(rows, target.width, target.height);
         sink = std::move(reduce);
       } else {
