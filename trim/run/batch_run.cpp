@@ -14,6 +14,7 @@
 #include "platform/path_text.h"
 #include "trim/collect/collect_jpeg_files.h"
 #include "trim/run/one_file_work.h"
+#include "trim/run/run_aside.h"
 #include "trim/run/work_ahead.h"
 #include "trim/format.h"
 #include "trim/save/jpeg_save.h"
@@ -45,7 +46,8 @@ class DirectWorkHost : public FileWorkHost {
 
 class Run {
  public:
-  Run(Workspace& workspace, BatchHost& host, int jobs) : ws_(workspace), host_(host), jobs_(jobs) {}
+  Run(Workspace& workspace, BatchHost& host, int jobs, WorkThreads threads)
+      : ws_(workspace), host_(host), jobs_(jobs), threads_(threads) {}
 
   RunSummary Execute();
 
@@ -54,6 +56,16 @@ class Run {
   // The file list; false when the abort came while it was being made.
   bool Collect();
   FileOutcome ProcessFile(int index);
+  // The stop of a run that sees the abort at the start of a file, or while it waits for its work.
+  FileOutcome StopForAbort();
+  // The file's work done by a worker, with the switches read now, and its memo lines shown; null
+  // when the abort came while the run waited for it.
+  const WorkAhead::Result* TakeAhead(int index);
+  // Saves the picture a worker encoded, with the quality read now, on a thread of its own.
+  int SaveAhead(int index, const std::string& outputPath, const FileWork& work,
+                const std::vector<std::string>& lines, const SaveJpegHost& saveHost, bool& stopped);
+  // The wait for a worker: the host's events, and whether the abort has come.
+  bool PumpAndCheckAbort();
   // Puts a question; on はい the run is to stop: the abort flag is set and the memo says so.
   bool StopOnYes(QuestionKind kind, const std::string& question);
   // A failure put to the user; はい stops the run, いいえ counts one error and goes on.
@@ -68,7 +80,8 @@ class Run {
   Workspace& ws_;
   BatchHost& host_;
   const int jobs_;
-  std::unique_ptr<WorkAhead> workers_;  // only when files are worked on ahead, on several threads
+  const WorkThreads threads_;
+  std::unique_ptr<WorkAhead> workers_;  // only when files are worked on ahead, on other threads
   TargetSize pair_;
   std::vector<std::string> files_;
   RunSummary counts_;
@@ -135,15 +148,18 @@ RunSummary Run::Execute() {
   host_.ClearMemo();
   host_.SetProgress(0);
   try {
-    if (jobs_ > 1 && files_.size() > 1) StartWorkers();
+    if (threads_ == WorkThreads::Workers || (jobs_ > 1 && files_.size() > 1)) StartWorkers();
     for (int i = 0; i < static_cast<int>(files_.size()); ++i) {
       if (ProcessFile(i) == FileOutcome::Stop) break;
       if (workers_) workers_->Release(i);
     }
+    // Work on files after a stop is abandoned (nothing of it was written); the workers end their
+    // files at the next chance, while the host's events go on.
+    if (workers_) workers_->Stop([this] { host_.PumpEvents(); });
   } catch (const std::bad_alloc&) {
     StopForMemory(current_);
   }
-  workers_.reset();  // work on files after a stop is abandoned: nothing of it was written
+  workers_.reset();
   Finish();
   counts_.aborted = ws_.AbortRequested;
   return counts_;
@@ -184,22 +200,18 @@ FileOutcome Run::ProcessFile(int index) {
   host_.FileStarting(index, total);
   host_.AddMemoLine(path);
   host_.PumpEvents();
-  if (ws_.AbortRequested) {
-    host_.ShowNotice(NoticeKind::Aborted, text::kAbortedNotice);
-    host_.AddMemoLine(text::kMemoAborted);
-    return FileOutcome::Stop;
-  }
+  if (ws_.AbortRequested) return StopForAbort();
 
   // The work up to the first question: here, or already done by a worker and told now, in order.
-  const WorkAhead::Result* ahead = nullptr;
   FileWork work;
+  std::string errorText;
+  std::vector<std::string> lines;
   if (workers_) {
-    ahead = &workers_->Take(index, [this, index] {
-      host_.PumpEvents();
-      if (ws_.AbortRequested) workers_->AbortFrom(index);
-    });
-    for (const std::string& line : ahead->memoLines) host_.AddMemoLine(line);
+    const WorkAhead::Result* ahead = TakeAhead(index);
+    if (!ahead) return StopForAbort();
     work = ahead->work;
+    errorText = ahead->errorText;
+    lines = ahead->memoLines;
   } else {
     DirectWorkHost direct(host_);
     try {
@@ -207,6 +219,7 @@ FileOutcome Run::ProcessFile(int index) {
     } catch (const std::bad_alloc&) {
       work.end = FileWorkEnd::OutOfMemory;
     }
+    errorText = ws_.ErrorText;
   }
   switch (work.end) {
     case FileWorkEnd::Ready:
@@ -220,8 +233,8 @@ FileOutcome Run::ProcessFile(int index) {
     case FileWorkEnd::ReductionAborted:
       ws_.AbortRequested = true;
       host_.AddMemoLine(text::kMemoAborted);
-      host_.AddMemoLine(ahead ? ahead->errorText : ws_.ErrorText);
-      host_.SetStatusText(ahead ? ahead->errorText : ws_.ErrorText);
+      host_.AddMemoLine(errorText);
+      host_.SetStatusText(errorText);
       return FileOutcome::Stop;
     case FileWorkEnd::OutOfMemory:
       return OutOfMemory(path);
@@ -250,13 +263,16 @@ FileOutcome Run::ProcessFile(int index) {
   const SaveJpegHost saveHost{[this] { return host_.Quality(); },
                               [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); },
                               &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason};
-  const int saved = ahead ? SaveEncodedJpeg(outputPath, ahead->encoded, saveHost)
-                          : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
+  bool stopped = false;
+  const int saved = workers_ ? SaveAhead(index, outputPath, work, lines, saveHost, stopped)
+                             : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
+  if (stopped) return StopForAbort();
   if (saved != kOk) {
     if (!reason.empty()) host_.ShowFailureReason(reason);
     return AskAboutFailure(QuestionKind::Save, askSave, text::kMemoSave);
   }
 
+  if (workers_) workers_->Written(outputPath, index);
   ++counts_.SavedCount;
   const int percent = (index * 100 + 100) / total;
   host_.SetProgress(percent);
@@ -274,14 +290,68 @@ void Run::StartWorkers() {
     if (path.size() >= in.size()) outputs.insert(ComposeOutputPath(path, in, out));
   std::vector<bool> waitForEarlier;
   for (const std::string& path : files_) waitForEarlier.push_back(outputs.count(path) > 0);
-  const FileWorkSettings settings{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
-                                  host_.Quality(), host_.NoSizeLimit()};
+  const FileWorkSettings settings{{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
+                                   host_.NoSizeLimit()},
+                                  host_.Quality()};
   const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
   try {
     workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice);
   } catch (const std::system_error&) {
     // No threads to be had (a process or memory limit): the files are worked on one at a time.
   }
+}
+
+FileOutcome Run::StopForAbort() {
+  // Nothing of this file or a later one is written: the workers stop where they are.
+  if (workers_) workers_->AbortFrom(0);
+  host_.ShowNotice(NoticeKind::Aborted, text::kAbortedNotice);
+  host_.AddMemoLine(text::kMemoAborted);
+  return FileOutcome::Stop;
+}
+
+bool Run::PumpAndCheckAbort() {
+  host_.PumpEvents();
+  return ws_.AbortRequested;
+}
+
+const WorkAhead::Result* Run::TakeAhead(int index) {
+  // Read where a one-at-a-time run reads them: after the file's start, before its work.
+  const WorkSwitches switches{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
+                              host_.NoSizeLimit()};
+  const WorkAhead::Result* ahead = workers_->Take(index, switches, [this] { return PumpAndCheckAbort(); });
+  if (ahead)
+    for (const std::string& line : ahead->memoLines) host_.AddMemoLine(line);
+  return ahead;
+}
+
+int Run::SaveAhead(int index, const std::string& outputPath, const FileWork& work,
+                   const std::vector<std::string>& lines, const SaveJpegHost& saveHost, bool& stopped) {
+  // Read where SaveJpeg reads it; a picture encoded with another quality is made again.
+  const WorkAhead::Result* ahead =
+      workers_->TakeEncodedWith(index, host_.Quality(), [this] { return PumpAndCheckAbort(); });
+  if (!ahead) {
+    stopped = true;
+    return kOk;
+  }
+  // Made again, the picture must be the one the run has told about; a file changed on disk since
+  // gives another, which fails as an encode that gave nothing.
+  const EncodedJpeg nothing;
+  const bool same = ahead->work.end == work.end && ahead->memoLines == lines;
+  const EncodedJpeg& encoded = same ? ahead->encoded : nothing;
+  // The write (and the flushes it waits for) on a thread of its own; its notices are shown here,
+  // in their order, once it has returned, as nothing else is shown in between.
+  std::vector<std::string> notices;
+  SaveJpegHost aside = saveHost;
+  aside.showNotice = [&notices](const std::string& message) { notices.push_back(message); };
+  int saved = kOk;
+  RunAside([&] { saved = SaveEncodedJpeg(outputPath, encoded, aside); },
+           [this, index] {
+             // The abort is seen at the next file's start, as after a save one at a time; the work
+             // ahead of it ends at once.
+             if (PumpAndCheckAbort()) workers_->AbortFrom(index + 1);
+           });
+  for (const std::string& notice : notices) saveHost.showNotice(notice);
+  return saved;
 }
 
 void Run::Finish() {
@@ -302,6 +372,8 @@ std::string ComposeOutputPath(const std::string& path, const std::string& in, co
   return result.append(path, std::min(in.size(), path.size()));
 }
 
-RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs) { return Run(workspace, host, jobs).Execute(); }
+RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs, WorkThreads threads) {
+  return Run(workspace, host, jobs, threads).Execute();
+}
 
 }  // namespace phototrim

@@ -2,6 +2,7 @@
 // on with the next file while the run saves the earlier ones in list order.
 #include "trim/run/work_ahead.h"
 
+#include <algorithm>
 #include <chrono>
 #include <new>
 
@@ -9,31 +10,32 @@ namespace phototrim {
 
 namespace {
 
-// The work host of a worker thread: switches from the run's copy, lines kept for later, and the
-// run's abort turned into the workspace's abort flag whenever the work lets events run.
+// The work host of a worker thread: the switches of its job, lines kept for later, and the end of a
+// job nobody wants any more.
 class RecordingWorkHost : public FileWorkHost {
  public:
-  RecordingWorkHost(const FileWorkSettings& settings, const std::atomic<int>& abortFrom, int index,
-                    Workspace& workspace)
-      : settings_(settings), abortFrom_(abortFrom), index_(index), workspace_(workspace) {}
+  RecordingWorkHost(const WorkSwitches& switches, const std::atomic<bool>& cancelled, const std::atomic<int>& abortFrom,
+                    int index)
+      : switches_(switches), cancelled_(cancelled), abortFrom_(abortFrom), index_(index) {}
 
-  bool CropToRatio() override { return settings_.crop; }
-  bool SkipSmall() override { return settings_.skipSmall; }
-  bool Reduce() override { return settings_.reduce; }
-  bool HighQuality() override { return settings_.highQuality; }
-  bool NoSizeLimit() override { return settings_.noSizeLimit; }
+  bool CropToRatio() override { return switches_.crop; }
+  bool SkipSmall() override { return switches_.skipSmall; }
+  bool Reduce() override { return switches_.reduce; }
+  bool HighQuality() override { return switches_.highQuality; }
+  bool NoSizeLimit() override { return switches_.noSizeLimit; }
   void AddMemoLine(const std::string& line) override { lines.push_back(line); }
-  void PumpEvents() override {
-    if (index_ >= abortFrom_.load(std::memory_order_relaxed)) workspace_.AbortRequested = true;
+  void PumpEvents() override {}  // the run's events are the run's; a worker only sees Cancelled()
+  bool Cancelled() override {
+    return cancelled_.load(std::memory_order_relaxed) || index_ >= abortFrom_.load(std::memory_order_relaxed);
   }
 
   std::vector<std::string> lines;
 
  private:
-  const FileWorkSettings& settings_;
+  const WorkSwitches switches_;
+  const std::atomic<bool>& cancelled_;
   const std::atomic<int>& abortFrom_;
   const int index_;
-  Workspace& workspace_;
 };
 
 // How long the run waits for a worker before it lets its own events run again.
@@ -42,41 +44,117 @@ constexpr std::chrono::milliseconds kWaitSlice{5};
 }  // namespace
 
 WorkAhead::WorkAhead(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
-                         const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice)
-    : jobs_(jobs), files_(files), waitForEarlier_(std::move(waitForEarlier)), pair_(pair), settings_(settings),
+                     const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice)
+    : jobs_(jobs), files_(files), waitForEarlier_(std::move(waitForEarlier)), pair_(pair), newest_(settings),
       results_(files.size()), abortFrom_(INT_MAX) {
+  for (std::size_t i = 0; i < files.size(); ++i) indexOf_.emplace(files[i], static_cast<int>(i));
   for (int i = 0; i < jobs; ++i) {
     workspaces_.push_back(std::make_unique<Workspace>());
     workspaces_.back()->PumpSlice = slice;
+    jobSlots_.push_back(std::make_unique<Job>());
   }
+  working_ = jobs;
   try {
-    for (auto& workspace : workspaces_) threads_.emplace_back([this, ws = workspace.get()] { Work(*ws); });
+    for (int i = 0; i < jobs; ++i)
+      threads_.emplace_back([this, job = jobSlots_[i].get(), ws = workspaces_[i].get()] { Work(*job, *ws); });
   } catch (...) {
     // The threads started so far end before their workspaces go.
-    AbortFrom(-1);
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+      abortFrom_ = -1;
+    }
+    changed_.notify_all();
     for (std::thread& thread : threads_) thread.join();
     throw;
   }
 }
 
 WorkAhead::~WorkAhead() {
-  AbortFrom(-1);
-  for (std::thread& thread : threads_) thread.join();
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    abortFrom_ = -1;
+  }
+  changed_.notify_all();
+  for (std::thread& thread : threads_)
+    if (thread.joinable()) thread.join();
 }
 
-WorkAhead::Result WorkAhead::WorkOn(Workspace& workspace, int index) {
+bool WorkAhead::MayStart(int index) const {
+  if (index >= static_cast<int>(files_.size()) || index >= abortFrom_) return false;
+  if (wantAlone_ > 0 || alone_) return false;  // held while a file is worked on again alone
+  // Encoded pictures waiting for the run are bounded, not the distance in the list: a worker goes
+  // on past a large file that another worker still decodes, as long as few are waiting. The file
+  // the run waits for is always started.
+  if (index != released_ && waiting_ >= 2 * jobs_) return false;
+  return !waitForEarlier_[static_cast<std::size_t>(index)] || released_ == index;
+}
+
+void WorkAhead::Work(Job& job, Workspace& workspace) {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    // Files to be worked on again come first: they are the ones the run meets next.
+    const auto next = [&] { return again_.empty() ? nextFile_ : *again_.begin(); };
+    changed_.wait(lock, [&] { return stopping_ || MayStart(next()); });
+    if (stopping_) break;
+    const int index = next();
+    if (again_.empty()) ++nextFile_;
+    else again_.erase(again_.begin());
+    job.index = index;
+    job.settings = newest_;
+    job.cancelled = false;
+    ++busy_;
+    lock.unlock();
+
+    std::optional<Result> result = WorkOn(workspace, job);
+
+    lock.lock();
+    --busy_;
+    if (RanOutOfMemory(*result) && jobs_ > 1 && !job.cancelled && index < abortFrom_ && !stopping_) {
+      // Memory ran out while other files were worked on as well: a one-at-a-time run would have
+      // had that memory. Once the other workers have finished their files and are held, this file
+      // is worked on again alone, with their pictures let go, and that result is the file's.
+      ++wantAlone_;
+      changed_.wait(lock, [&] { return busy_ == 0 && !alone_; });
+      --wantAlone_;
+      alone_ = true;
+      lock.unlock();
+      ReleaseIdleWorkspaces(workspace);
+      result = WorkOn(workspace, job);
+      lock.lock();
+      alone_ = false;
+    }
+    // Work nobody wants any more is let go: its file was queued again, or the run has stopped.
+    if (!job.cancelled && index >= released_ && index < abortFrom_) {
+      results_[static_cast<std::size_t>(index)] = std::move(result);
+      ++waiting_;
+    }
+    job.index = -1;
+    changed_.notify_all();
+    lock.unlock();
+    result.reset();  // an unwanted encoded picture goes outside the lock
+    lock.lock();
+  }
+  --working_;
+  changed_.notify_all();
+}
+
+WorkAhead::Result WorkAhead::WorkOn(Workspace& workspace, Job& job) {
   workspace.AbortRequested = false;
-  RecordingWorkHost host(settings_, abortFrom_, index, workspace);
+  RecordingWorkHost host(job.settings.switches, job.cancelled, abortFrom_, job.index);
   Result result;
+  result.used = job.settings;
   try {
-    result.work = DoFileWork(workspace, files_[static_cast<std::size_t>(index)], pair_, host);
+    result.work = DoFileWork(workspace, files_[static_cast<std::size_t>(job.index)], pair_, host);
     result.memoLines = std::move(host.lines);
     result.errorText = workspace.ErrorText;
     // A failed encode leaves `encoded` empty: the save then fails as a failed encode does.
-    if (result.work.end == FileWorkEnd::Ready)
-      result.encoded.Encode(workspace.WorkBitmap, workspace.ColorProfile, settings_.quality);
+    if (result.work.end == FileWorkEnd::Ready && !host.Cancelled())
+      result.encoded.Encode(workspace.WorkBitmap, workspace.ColorProfile, job.settings.quality);
   } catch (const std::bad_alloc&) {
     result = Result{};
+    result.used = job.settings;
     result.work.end = FileWorkEnd::OutOfMemory;
   }
   return result;
@@ -96,66 +174,78 @@ void WorkAhead::ReleaseIdleWorkspaces(const Workspace& own) {
   }
 }
 
-void WorkAhead::Work(Workspace& workspace) {
-  const int count = static_cast<int>(files_.size());
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    const auto mayNotStart = [&] { return nextFile_ >= count || nextFile_ > abortFrom_; };
-    changed_.wait(lock, [&] {
-      if (mayNotStart()) return true;
-      if (wantAlone_ > 0 || alone_) return false;  // held while a file is worked on again alone
-      // Encoded pictures waiting for the run are bounded, not the distance in the list: a worker
-      // goes on past a large file that another worker still decodes, as long as few are waiting.
-      if (waiting_ >= 2 * jobs_) return false;
-      return !waitForEarlier_[static_cast<std::size_t>(nextFile_)] || released_ == nextFile_;
-    });
-    if (mayNotStart()) return;
-    const int index = nextFile_++;
-    ++busy_;
-    lock.unlock();
-    Result result = WorkOn(workspace, index);
-    lock.lock();
-    --busy_;
-
-    if (RanOutOfMemory(result) && jobs_ > 1) {
-      // Memory ran out while other files were worked on as well: a one-at-a-time run would have
-      // had that memory. Once the other workers have finished their files and are held, this file
-      // is worked on again alone, with their pictures let go, and that result is the file's.
-      ++wantAlone_;
-      changed_.wait(lock, [&] { return busy_ == 0 && !alone_; });
-      --wantAlone_;
-      alone_ = true;
-      lock.unlock();
-      ReleaseIdleWorkspaces(workspace);
-      result = WorkOn(workspace, index);
-      lock.lock();
-      alone_ = false;
-    }
-    results_[static_cast<std::size_t>(index)] = std::move(result);
-    ++waiting_;
-    changed_.notify_all();
+void WorkAhead::Again(int index) {
+  auto& result = results_[static_cast<std::size_t>(index)];
+  if (result) {
+    result.reset();
+    --waiting_;
+    again_.insert(index);
   }
+  for (const auto& job : jobSlots_)
+    if (job->index == index && !job->cancelled) {
+      job->cancelled = true;
+      again_.insert(index);
+    }
 }
 
-const WorkAhead::Result& WorkAhead::Take(int index, const std::function<void()>& pump) {
-  std::unique_lock lock(mutex_);
-  while (!results_[static_cast<std::size_t>(index)]) {
-    changed_.wait_for(lock, kWaitSlice);
-    if (results_[static_cast<std::size_t>(index)]) break;
-    lock.unlock();
-    pump();
-    lock.lock();
+void WorkAhead::DropStale() {
+  for (int i = released_; i < nextFile_; ++i) {
+    const auto& result = results_[static_cast<std::size_t>(i)];
+    if (result && result->used != newest_) Again(i);
   }
-  return *results_[static_cast<std::size_t>(index)];
+  for (const auto& job : jobSlots_)
+    if (job->index >= released_ && !job->cancelled && job->settings != newest_) Again(job->index);
+}
+
+const WorkAhead::Result* WorkAhead::Await(std::unique_lock<std::mutex>& lock, int index,
+                                          const FileWorkSettings& wanted, const Pump& pump) {
+  if (newest_ != wanted) {
+    newest_ = wanted;
+    DropStale();
+    changed_.notify_all();
+  }
+  auto& result = results_[static_cast<std::size_t>(index)];
+  while (!result) {
+    changed_.wait_for(lock, kWaitSlice);
+    if (result) break;
+    lock.unlock();
+    const bool stop = pump();
+    lock.lock();
+    if (stop) return nullptr;
+  }
+  return &*result;
+}
+
+const WorkAhead::Result* WorkAhead::Take(int index, const WorkSwitches& switches, const Pump& pump) {
+  std::unique_lock lock(mutex_);
+  FileWorkSettings wanted = newest_;
+  wanted.switches = switches;
+  return Await(lock, index, wanted, pump);
+}
+
+const WorkAhead::Result* WorkAhead::TakeEncodedWith(int index, int quality, const Pump& pump) {
+  std::unique_lock lock(mutex_);
+  FileWorkSettings wanted = newest_;  // the switches are those the file was taken with
+  wanted.quality = quality;
+  return Await(lock, index, wanted, pump);
 }
 
 void WorkAhead::Release(int index) {
   std::lock_guard lock(mutex_);
-  if (results_[static_cast<std::size_t>(index)]) {
-    results_[static_cast<std::size_t>(index)].reset();
+  auto& result = results_[static_cast<std::size_t>(index)];
+  if (result) {
+    result.reset();
     --waiting_;
   }
   released_ = index + 1;
+  changed_.notify_all();
+}
+
+void WorkAhead::Written(const std::string& path, int index) {
+  const auto found = indexOf_.find(path);
+  if (found == indexOf_.end() || found->second <= index) return;
+  std::lock_guard lock(mutex_);
+  Again(found->second);
   changed_.notify_all();
 }
 
@@ -163,6 +253,23 @@ void WorkAhead::AbortFrom(int index) {
   std::lock_guard lock(mutex_);
   if (index < abortFrom_) abortFrom_ = index;
   changed_.notify_all();
+}
+
+void WorkAhead::Stop(const std::function<void()>& pump) {
+  std::unique_lock lock(mutex_);
+  stopping_ = true;
+  abortFrom_ = -1;
+  changed_.notify_all();
+  while (working_ > 0) {
+    changed_.wait_for(lock, kWaitSlice);
+    if (working_ == 0) break;
+    lock.unlock();
+    pump();
+    lock.lock();
+  }
+  lock.unlock();
+  for (std::thread& thread : threads_) thread.join();
+  threads_.clear();
 }
 
 }  // namespace phototrim

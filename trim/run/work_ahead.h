@@ -9,8 +9,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "trim/run/one_file_work.h"
@@ -18,15 +20,22 @@
 
 namespace phototrim {
 
-// The switches a worker uses for every file, read from the host once (a host that runs files on
-// several threads answers the same for the whole run).
-struct FileWorkSettings {
+// The switches a file's work reads, as the run read them from its host for that file.
+struct WorkSwitches {
   bool crop = true;
   bool skipSmall = true;
   bool reduce = false;
   bool highQuality = true;
-  int quality = 90;  // the encoding is done ahead, by the worker
-  bool noSizeLimit = false;
+  bool noSizeLimit = false;  // phototrim-batch --no-size-limit; the same for a whole run
+  bool operator==(const WorkSwitches&) const = default;
+};
+
+// What a file's work is done with: its switches and the quality of its encode (done ahead, by the
+// worker).
+struct FileWorkSettings {
+  WorkSwitches switches;
+  int quality = 90;
+  bool operator==(const FileWorkSettings&) const = default;
 };
 
 class WorkAhead {
@@ -36,52 +45,88 @@ class WorkAhead {
     std::vector<std::string> memoLines;  // the lines the work added, to be shown in list order
     std::string errorText;               // the workspace's ErrorText when the work ended
     EncodedJpeg encoded;                 // the picture, encoded, when the work ended Ready
+    FileWorkSettings used;               // what the work was done with
   };
 
-  // Starts `jobs` workers over `files`. A file whose `waitForEarlier` entry is set is started only
-  // once every earlier file is released (it is the output of an earlier file, to be read after it
-  // has been written). Each worker has its own workspace, kept for the whole run. A worker starts no
-  // new file while 2 x `jobs` files worked on wait for the run: at most `jobs` decoded pictures and
-  // 2 x `jobs` encoded ones are held at once. A file whose work runs out of memory is worked on
-  // again alone before its result is given, so that results are those of a one-at-a-time run under
-  // memory pressure too. Throws std::system_error when the threads cannot be started.
+  // Lets the run's events run while it waits; true when the run is to stop waiting (the abort).
+  using Pump = std::function<bool()>;
+
+  // Starts `jobs` workers over `files`, with `settings` until the run says otherwise. A file whose
+  // `waitForEarlier` entry is set is started only once every earlier file is released (it is the
+  // output of an earlier file, to be read after it has been written). Each worker has its own
+  // workspace, kept for the whole run. A worker starts no file but the one the run waits for while
+  // 2 x `jobs` files worked on wait for the run: at most `jobs` decoded pictures and 2 x `jobs`
+  // encoded ones are held at once. A file whose work runs out of memory is worked on again alone
+  // before its result is given, so that results are those of a one-at-a-time run under memory
+  // pressure too. Throws std::system_error when the threads cannot be started.
   WorkAhead(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
             const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice);
   ~WorkAhead();
   WorkAhead(const WorkAhead&) = delete;
   WorkAhead& operator=(const WorkAhead&) = delete;
 
-  // Waits for the work on file `index` (taken in list order), calling `pump` every few milliseconds
-  // while it waits. The result stays valid until Release(index).
-  const Result& Take(int index, const std::function<void()>& pump);
+  // Waits for the work on file `index` (taken in list order) done with `switches`, calling `pump`
+  // every few milliseconds while it waits. Work done with other switches is done again; later files
+  // are worked on with these from now on. Null when `pump` stopped the wait. The result stays valid
+  // until Release(index) or the next call for this file.
+  const Result* Take(int index, const WorkSwitches& switches, const Pump& pump);
+  // The taken file `index` encoded with `quality`: when it was encoded with another, its work is
+  // done again with this one (later files too). Null when `pump` stopped the wait.
+  const Result* TakeEncodedWith(int index, int quality, const Pump& pump);
   // The run is done with file `index`: its worker may go on with the next file.
   void Release(int index);
-  // The run has seen the abort while at file `index`: work on it and on later files stops at its
-  // next chance (as a one-at-a-time run's reduction would), and no file after it is started.
+  // The run has written `path` while at file `index`: a later file of the list at that path that
+  // was read already is worked on again, as a one-at-a-time run would read it only now.
+  void Written(const std::string& path, int index);
+  // The run has stopped at file `index`: work on it and on later files ends at its next chance
+  // (Cancelled), and no file from it on is started.
   void AbortFrom(int index);
+  // Ends every worker, calling `pump` every few milliseconds until the last has finished its file.
+  void Stop(const std::function<void()>& pump);
 
  private:
-  void Work(Workspace& workspace);
-  Result WorkOn(Workspace& workspace, int index);
+  // One file being worked on by one worker.
+  struct Job {
+    int index = -1;
+    FileWorkSettings settings;
+    std::atomic<bool> cancelled{false};
+  };
+
+  void Work(Job& job, Workspace& workspace);
+  Result WorkOn(Workspace& workspace, Job& job);
   static bool RanOutOfMemory(const Result& result);
   // Lets go of the pictures of the workers other than the one with `own` (they are held, idle).
   void ReleaseIdleWorkspaces(const Workspace& own);
+  // Whether a worker may start file `index` now.
+  bool MayStart(int index) const;
+  // Drops the results and cancels the jobs of files from the run's on whose settings are not
+  // `newest_`, and queues those files to be worked on again.
+  void DropStale();
+  // Drops what there is of file `index`, finished or going on, and queues it again.
+  void Again(int index);
+  const Result* Await(std::unique_lock<std::mutex>& lock, int index, const FileWorkSettings& wanted,
+                      const Pump& pump);
 
   const int jobs_;
   const std::vector<std::string>& files_;
   const std::vector<bool> waitForEarlier_;
   const TargetSize pair_;
-  const FileWorkSettings settings_;
+  std::unordered_map<std::string, int> indexOf_;  // the files of the list by path
   std::mutex mutex_;
   std::condition_variable changed_;
+  FileWorkSettings newest_;  // what files are started with: the settings the run saw last
   std::vector<std::optional<Result>> results_;
-  int nextFile_ = 0;   // the next file a worker takes
-  int released_ = 0;   // files the run is done with
-  int waiting_ = 0;    // files worked on and not yet released: their encoded pictures wait in memory
-  int busy_ = 0;       // workers working on a file
-  int wantAlone_ = 0;  // workers waiting to work on a file again alone; no file starts meanwhile
-  bool alone_ = false; // a file is being worked on again alone
-  std::atomic<int> abortFrom_;  // files from this index on see the abort; none after it starts
+  std::set<int> again_;  // files to be worked on again, before any new file
+  int nextFile_ = 0;     // the next new file a worker takes
+  int released_ = 0;     // files the run is done with
+  int waiting_ = 0;      // files worked on and not yet released: their encoded pictures wait in memory
+  int working_ = 0;      // workers that have not ended
+  int busy_ = 0;         // workers working on a file
+  int wantAlone_ = 0;    // workers waiting to work on a file again alone; no file starts meanwhile
+  bool alone_ = false;   // a file is being worked on again alone
+  bool stopping_ = false;
+  std::atomic<int> abortFrom_;  // files from this index on see the abort; none of them starts
+  std::vector<std::unique_ptr<Job>> jobSlots_;  // one per worker
   std::vector<std::unique_ptr<Workspace>> workspaces_;
   std::vector<std::thread> threads_;
 };

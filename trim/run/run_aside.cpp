@@ -1,0 +1,50 @@
+// RunAside: a thread for one piece of work, and a wait in slices between the host's events.
+#include "trim/run/run_aside.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace phototrim {
+
+namespace {
+// How long the run waits before it lets its host's events run again.
+constexpr std::chrono::milliseconds kWaitSlice{5};
+}  // namespace
+
+void RunAside(const std::function<void()>& work, const std::function<void()>& pump) {
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool done = false;
+  std::exception_ptr failure;
+  std::thread thread;
+  try {
+    thread = std::thread([&] {
+      try {
+        work();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      std::lock_guard lock(mutex);
+      done = true;
+      ended.notify_all();
+    });
+  } catch (const std::system_error&) {
+    work();
+    return;
+  }
+  std::unique_lock lock(mutex);
+  while (!ended.wait_for(lock, kWaitSlice, [&] { return done; })) {
+    lock.unlock();
+    pump();
+    lock.lock();
+  }
+  lock.unlock();
+  thread.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace phototrim
