@@ -2,6 +2,7 @@
 #include "app/Unit1.h"
 
 #include <algorithm>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -28,6 +29,8 @@ namespace {
 // The window's client area, in pixels at 96 dpi.
 constexpr int kClientWidth = 473;
 constexpr int kClientHeight = 589;
+
+int OnlineCores() { return static_cast<int>(std::clamp(::sysconf(_SC_NPROCESSORS_ONLN), 1L, 256L)); }
 }  // namespace
 
 TForm1::TForm1(Dialogs* dialogs, SplashOptions splash)
@@ -36,7 +39,8 @@ TForm1::TForm1(Dialogs* dialogs, SplashOptions splash)
       ownedDialogs_(dialogs ? nullptr : std::make_unique<QtDialogs>(this)),
       dialogs_(dialogs ? dialogs : ownedDialogs_.get()),
       splash_(std::move(splash)),
-      host_(*this) {
+      host_(*this),
+      runJobs_(OnlineCores()) {
   setObjectName(QStringLiteral("Form1"));
   setFixedSize(kClientWidth, kClientHeight);
   CreateControls();
@@ -162,7 +166,8 @@ void TForm1::BitBtn2Click() {
       if (form.running_) form.SetRunning(false);
     }
   } backToIdle{*this};
-  RunBatch(workspace, host_);
+  // The pictures are worked on by other threads, so the window goes on answering during a run.
+  RunBatch(workspace, host_, runJobs_, WorkThreads::Workers);
 }
 
 void TForm1::BitBtn3Click() { workspace.AbortRequested = true; }

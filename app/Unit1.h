@@ -114,6 +114,11 @@ class TForm1 : public QWidget, public folders::FolderHost {
   int ChosenSizeRow() const;
   int ChosenDpi() const;
 
+  // How many files a run works on at once, each on a thread of its own; the window's own thread only
+  // asks, shows and saves. The online cores unless set (a benchmark compares one with several).
+  int RunJobs() const { return runJobs_; }
+  void SetRunJobs(int jobs) { runJobs_ = jobs < 1 ? 1 : jobs; }
+
   // The running state of a batch run: progress bar shown, 実行 disabled, 中断 enabled.
   void SetRunning(bool running);
   bool Running() const { return running_; }
@@ -160,6 +165,7 @@ class TForm1 : public QWidget, public folders::FolderHost {
   Dialogs* dialogs_;
   SplashOptions splash_;
   WindowHost host_;
+  int runJobs_ = 1;
   bool running_ = false;
   bool collecting_ = false;
   bool outputFolderChosen_ = false;

@@ -53,9 +53,12 @@ void PostClick(QWidget* button) {
       button, new QMouseEvent(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
 }
 
-class WindowRun : public ::testing::Test {
+// Every run of the window works on its pictures on other threads, one file at a time (one worker)
+// or several at once: what the window shows and writes is the same.
+class WindowRun : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
+    window->SetRunJobs(GetParam());
     window->Edit1->setText(QString::fromStdString(folder / "in/"));
     window->Edit2->setText(QString::fromStdString(folder / "out/"));
     window->show();
@@ -85,7 +88,7 @@ class WindowRun : public ::testing::Test {
   std::vector<int> progress;
 };
 
-TEST_F(WindowRun, ThreeFilesAdvanceProgressAndStatusAndEndWithTheSummaryBox) {
+TEST_P(WindowRun, ThreeFilesAdvanceProgressAndStatusAndEndWithTheSummaryBox) {
   for (const char* name : {"a.jpg", "b.jpg", "sub/c.jpg"}) WriteJpeg(In(name), 400, 300);
   bool runningAtFinalBox = false;
   window.dialogs.onBox = [&](const ScriptedDialogs::Box&) {
@@ -107,7 +110,7 @@ TEST_F(WindowRun, ThreeFilesAdvanceProgressAndStatusAndEndWithTheSummaryBox) {
   EXPECT_EQ(JpegSize(Out("sub/c.jpg")), Size(400, 280)) << "cropped to L's ratio";
 }
 
-TEST_F(WindowRun, FailureAnsweredNoCountsAnErrorAndHoldsTheProgressBar) {
+TEST_P(WindowRun, FailureAnsweredNoCountsAnErrorAndHoldsTheProgressBar) {
   WriteJpeg(In("a.jpg"), 400, 300);
   testing::WriteText(In("b.jpg"), "not a picture");
   WriteJpeg(In("c.jpg"), 400, 300);
@@ -128,7 +131,7 @@ TEST_F(WindowRun, FailureAnsweredNoCountsAnErrorAndHoldsTheProgressBar) {
   ExpectIdle();
 }
 
-TEST_F(WindowRun, FailureAnsweredYesStopsTheRun) {
+TEST_P(WindowRun, FailureAnsweredYesStopsTheRun) {
   testing::WriteText(In("a.jpg"), "not a picture");
   WriteJpeg(In("b.jpg"), 400, 300);
   window.dialogs.answers = {true};
@@ -139,7 +142,7 @@ TEST_F(WindowRun, FailureAnsweredYesStopsTheRun) {
   ExpectIdle();
 }
 
-TEST_F(WindowRun, ExistingFilesAreAskedAboutOncePerRun) {
+TEST_P(WindowRun, ExistingFilesAreAskedAboutOncePerRun) {
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 400, 300);
   Run();
   EXPECT_TRUE(window.dialogs.Texts(Kind::Ask).empty());
@@ -153,7 +156,7 @@ TEST_F(WindowRun, ExistingFilesAreAskedAboutOncePerRun) {
   }
 }
 
-TEST_F(WindowRun, StartRefusalShowsOnlyItsNotice) {
+TEST_P(WindowRun, StartRefusalShowsOnlyItsNotice) {
   WriteJpeg(In("a.jpg"), 400, 300);
   window->Edit1->clear();
   window->Edit2->clear();
@@ -164,7 +167,7 @@ TEST_F(WindowRun, StartRefusalShowsOnlyItsNotice) {
   ExpectIdle();
 }
 
-TEST_F(WindowRun, AbortClickedBetweenFilesStopsAtTheNextFile) {
+TEST_P(WindowRun, AbortClickedBetweenFilesStopsAtTheNextFile) {
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 400, 300);
   QObject::connect(window->StatusBar1, &QStatusBar::messageChanged, [this](const QString& text) {
     if (text.toStdString() == Progress(33, 1, 3, 0, 0)) PostClick(window->BitBtn3);
@@ -176,69 +179,28 @@ TEST_F(WindowRun, AbortClickedBetweenFilesStopsAtTheNextFile) {
   ExpectIdle();
 }
 
-// Inside a file, the run lets events in while it decodes and reduces it (after the pump at the file's
-// start, which the third tick inside it is well past).
-class AbortInsideFile : public WindowRun {
- protected:
-  static constexpr int kSourceWidth = 4200, kSourceHeight = 2802;
-  void SetUp() override {
-    WindowRun::SetUp();
-    window->CheckBox2->click();  // reduce: L at 400 dpi, 2000 x 1401
-    // Events at every chance the reduction gives, however fast it is.
-    window->workspace.PumpSlice = {};
-    ticker.setInterval(0);
-    ticker.start();
-  }
-  // Whether the run is at least three pumps into the work of file `name`.
-  bool Inside(const char* name) {
-    const auto lines = window.MemoLines();
-    ticksInside = !lines.empty() && lines.back() == In(name) ? ticksInside + 1 : 0;
-    return window->Running() && ticksInside >= 3;
-  }
-  QTimer ticker;  // fires at every pump of the run
-  int ticksInside = 0;
-};
-
-TEST_F(AbortInsideFile, AbortDuringHighQualityReductionLeavesTheFileUnsaved) {
+TEST_P(WindowRun, AbortWhileALargePictureIsWorkedOnStopsAtOnceAsAtItsStart) {
   WriteJpeg(In("a.jpg"), 400, 300);
-  WriteJpeg(In("b.jpg"), kSourceWidth, kSourceHeight);
-  bool clicked = false;
+  WriteJpeg(In("b.jpg"), 4200, 2802);
+  window->CheckBox2->click();  // reduce, with the high-quality reduction: b takes a while
+  // The second pass of the event loop after b's line: the run waits for b's work.
+  int passes = 0;
+  QTimer ticker;
+  ticker.setInterval(0);
   QObject::connect(&ticker, &QTimer::timeout, [&] {
-    if (!clicked && Inside("b.jpg")) {
-      clicked = true;
-      window->BitBtn3->click();
-    }
+    if (window.MemoLines().back() == In("b.jpg") && ++passes == 2) window->BitBtn3->click();
   });
+  ticker.start();
   Run();
-  ASSERT_TRUE(clicked) << "the reduction never let events in";
-  EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), text::kMemoNotReduced, In("b.jpg"),
-                                                       text::kMemoAborted, ""}));
-  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{Aborted(1, 0, 0)}) << "no 中断しました。 box";
-  // The reduction's (empty) reason replaces the progress on the status line, then the final text.
-  EXPECT_EQ(statusTexts, (std::vector<std::string>{Progress(50, 1, 2, 0, 0), "", Aborted(1, 0, 0)}));
+  ASSERT_EQ(passes, 2);
+  EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), text::kMemoNotReduced, In("b.jpg"), text::kMemoAborted}));
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), (std::vector<std::string>{text::kAbortedNotice, Aborted(1, 0, 0)}));
+  EXPECT_EQ(statusTexts, (std::vector<std::string>{Progress(50, 1, 2, 0, 0), Aborted(1, 0, 0)}));
   EXPECT_FALSE(fs::exists(Out("b.jpg")));
   ExpectIdle();
 }
 
-TEST_F(AbortInsideFile, AbortDuringDecodeStillSavesThatFile) {
-  window->CheckBox3->click();  // plain reduction: nothing after the decode looks at the abort
-  WriteJpeg(In("a.jpg"), kSourceWidth, kSourceHeight);
-  WriteJpeg(In("b.jpg"), 400, 300);
-  bool clicked = false;
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    if (!clicked && Inside("a.jpg")) {
-      clicked = true;
-      window->BitBtn3->click();
-    }
-  });
-  Run();
-  ASSERT_TRUE(clicked);
-  EXPECT_EQ(JpegSize(Out("a.jpg")), Size(2000, 1401));
-  EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), In("b.jpg"), text::kMemoAborted}));
-  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), (std::vector<std::string>{text::kAbortedNotice, Aborted(1, 0, 0)}));
-}
-
-TEST_F(WindowRun, SettingsChangedDuringARunApplyFromTheNextFile) {
+TEST_P(WindowRun, SettingsChangedDuringARunApplyFromTheNextFile) {
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 1600, 1200);
   window->SizeButtons[kVga]->click();  // turns the reduction on
   ASSERT_TRUE(window->CheckBox2->isChecked());
@@ -264,7 +226,7 @@ TEST_F(WindowRun, SettingsChangedDuringARunApplyFromTheNextFile) {
   EXPECT_LT(fs::file_size(folder / "out2/c.jpg") * 3, fs::file_size(Out("a.jpg")));
 }
 
-TEST_F(WindowRun, AnExceptionInARunReachesTheErrorBoxAndTheWindowGoesBackToIdle) {
+TEST_P(WindowRun, AnExceptionInARunReachesTheErrorBoxAndTheWindowGoesBackToIdle) {
   auto* application = static_cast<app::TApplication*>(QCoreApplication::instance());
   application->SetDialogs(&window.dialogs);
   testing::WriteText(In("a.jpg"), "not a picture");
@@ -278,7 +240,7 @@ TEST_F(WindowRun, AnExceptionInARunReachesTheErrorBoxAndTheWindowGoesBackToIdle)
   ExpectIdle();
 }
 
-TEST_F(WindowRun, ClosingTheWindowDuringARunStopsItQuietlyAndThenCloses) {
+TEST_P(WindowRun, ClosingTheWindowDuringARunStopsItQuietlyAndThenCloses) {
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 400, 300);
   QObject::connect(window->StatusBar1, &QStatusBar::messageChanged, [this](const QString& text) {
     if (text.toStdString() == Progress(33, 1, 3, 0, 0)) AtNextPump([this] { window->close(); });
@@ -292,7 +254,7 @@ TEST_F(WindowRun, ClosingTheWindowDuringARunStopsItQuietlyAndThenCloses) {
   EXPECT_FALSE(fs::exists(Out("b.jpg")));
 }
 
-TEST_F(WindowRun, AbortClickedWhileTheFilesAreCollectedStopsTheRunBeforeItStarts) {
+TEST_P(WindowRun, AbortClickedWhileTheFilesAreCollectedStopsTheRunBeforeItStarts) {
   for (int i = 0; i < 20; ++i) WriteJpeg(In(Format("%02d/a.jpg", i)), 400, 300);
   window->workspace.PumpSlice = {};  // events at every chance the collection gives
   QTimer ticker;
@@ -313,7 +275,7 @@ TEST_F(WindowRun, AbortClickedWhileTheFilesAreCollectedStopsTheRunBeforeItStarts
   ExpectIdle();
 }
 
-TEST_F(WindowRun, AStopSignalClosesTheWindowStoppingARunFirst) {
+TEST_P(WindowRun, AStopSignalClosesTheWindowStoppingARunFirst) {
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 400, 300);
   {
     app::StopSignals stopSignals([this] { window->close(); });
@@ -335,6 +297,9 @@ TEST_F(WindowRun, AStopSignalClosesTheWindowStoppingARunFirst) {
   QCoreApplication::processEvents();
   EXPECT_FALSE(idle->isVisible());
 }
+
+INSTANTIATE_TEST_SUITE_P(Jobs, WindowRun, ::testing::Values(1, 3),
+                         [](const ::testing::TestParamInfo<int>& jobs) { return std::to_string(jobs.param) + "Jobs"; });
 
 }  // namespace
 }  // namespace phototrim
