@@ -12,6 +12,7 @@
 #include "app/app_texts.h"
 #include "app/application.h"
 #include "app/splash_picture.h"
+#include "app/window_fonts.h"
 
 namespace phototrim::app {
 
@@ -33,9 +34,7 @@ TForm2::TForm2(QWidget* owner, SplashOptions options) : QDialog(owner), options_
 
   Label2 = new QLabel(QString::fromUtf8("画面をクリックするとＵＲＬをブラウザで開けます。"), this);
   Label2->setObjectName(QStringLiteral("Label2"));
-  QFont mincho(QString::fromUtf8(kSplashFontFamily));
-  mincho.setPixelSize(kFontPixels);
-  mincho.setStyleHint(QFont::Serif);
+  QFont mincho = WindowFont(kSplashFontFamily, QFont::Serif);
   mincho.setBold(true);
   Label2->setFont(mincho);
   QPalette red = Label2->palette();

@@ -9,6 +9,7 @@
 
 #include "app/app_icon.h"
 #include "app/app_texts.h"
+#include "app/window_fonts.h"
 #include "app/window_style.h"
 
 namespace phototrim::app {
@@ -50,6 +51,7 @@ void PrepareEnvironment() {
   qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   qunsetenv("QT_SCALE_FACTOR");
   qunsetenv("QT_SCREEN_SCALE_FACTORS");
+  PrepareWindowFonts();
 }
 
 void SetUpApplication(QApplication& application) {
@@ -68,10 +70,7 @@ void SetUpApplication(QApplication& application) {
   // would clip the 17-pixel rows of the size buttons.
   QApplication::setStyle(new WindowStyle);
 
-  QFont font(QString::fromUtf8(kWindowFontFamily));
-  font.setPixelSize(kFontPixels);
-  font.setStyleHint(QFont::SansSerif);
-  QApplication::setFont(font);
+  QApplication::setFont(WindowFont(kWindowFontFamily, QFont::SansSerif));
 }
 
 }  // namespace phototrim::app

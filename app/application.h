@@ -33,7 +33,7 @@ class TApplication : public QApplication {
 void RunHandler(const std::function<void()>& handler);
 
 // What the program sets before the application object exists: no scaling by the desktop's factor,
-// since the window is laid out in pixels at 96 dpi.
+// since the window is laid out in pixels at 96 dpi, and the hinting of the window's faces.
 void PrepareEnvironment();
 
 // What the program sets once the application object exists: Japanese standard button texts,

@@ -17,6 +17,7 @@
 #include "app/app_texts.h"
 #include "app/button_pictures.h"
 #include "app/size_captions.h"
+#include "app/window_fonts.h"
 #include "app/window_style.h"
 
 namespace phototrim::app {
@@ -108,9 +109,7 @@ void TForm1::CreateControls() {
 
   // Size group. The caption heads the three columns: name and dimensions, then the ratio.
   GroupBox1 = Place(new CaptionedGroupBox(U("　　サイズ　　　　寸法　　　　　　　縦横比"), this), "GroupBox1", 8, 128, 233, 401);
-  QFont fixed(U(kFixedFontFamily));
-  fixed.setPixelSize(kFontPixels);
-  fixed.setStyleHint(QFont::Monospace);
+  QFont fixed = WindowFont(kFixedFontFamily, QFont::Monospace);
   fixed.setFixedPitch(true);
   auto* sizeGroup = new QButtonGroup(this);
   for (std::size_t row = 0; row < kSizeCaptions.size(); ++row) {

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev             # the tests
   libbenchmark-dev         # the benchmarks
   qt6-base-dev             # the window (Qt 6 Widgets)
+  libfontconfig-dev        # the hinting of the window's faces
   qt6-translations-l10n    # Japanese texts of Qt's standard buttons
   fonts-ipafont-gothic     # the window's Gothic faces, proportional and fixed-pitch
   fonts-ipafont-mincho     # the splash line's Mincho face
