@@ -3,14 +3,24 @@
 
 #include <memory>
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace phototrim::app {
+
+int TitleRoom(const QString& title) {
+  QFont font = QApplication::font();
+  font.setPixelSize(15);
+  font.setBold(true);
+  constexpr int kIconButtonsAndMargins = 4 * 24 + 32;
+  return QFontMetrics(font).horizontalAdvance(title) + kIconButtonsAndMargins;
+}
 
 QMessageBox* MakeMessageBox(BoxKind kind, QWidget* parent, const QString& title, const QString& text) {
   auto* box = new QMessageBox(parent);
@@ -29,7 +39,24 @@ QMessageBox* MakeMessageBox(BoxKind kind, QWidget* parent, const QString& title,
   } else {
     box->setDefaultButton(box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
   }
+  // A box sizes itself to its text and buttons: a short notice would leave the title cut short.
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+    grid->addItem(new QSpacerItem(TitleRoom(title), 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0,
+                  1, grid->columnCount());
   return box;
+}
+
+QInputDialog* MakeTextDialog(QWidget* parent, const QString& title, const QString& label, int maxLength) {
+  auto* dialog = new QInputDialog(parent);
+  dialog->setWindowTitle(title);
+  dialog->setLabelText(label);
+  dialog->setOkButtonText(QStringLiteral("OK"));
+  dialog->setCancelButtonText(QString::fromUtf8("キャンセル"));
+  if (auto* edit = dialog->findChild<QLineEdit*>()) edit->setMaxLength(maxLength);
+  // Its layout sets its least size, which is that of the label and the buttons: room for the title too.
+  if (QLayout* layout = dialog->layout())
+    layout->addItem(new QSpacerItem(TitleRoom(title), 0, QSizePolicy::Fixed, QSizePolicy::Minimum));
+  return dialog;
 }
 
 namespace {
@@ -58,14 +85,9 @@ void QtDialogs::Error(const QString& title, const QString& text) {
 }
 
 std::optional<QString> QtDialogs::GetText(const QString& title, const QString& label, int maxLength) {
-  QInputDialog dialog(parent_);
-  dialog.setWindowTitle(title);
-  dialog.setLabelText(label);
-  dialog.setOkButtonText(QStringLiteral("OK"));
-  dialog.setCancelButtonText(QString::fromUtf8("キャンセル"));
-  if (auto* edit = dialog.findChild<QLineEdit*>()) edit->setMaxLength(maxLength);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.textValue();
+  std::unique_ptr<QInputDialog> dialog(MakeTextDialog(parent_, title, label, maxLength));
+  if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+  return dialog->textValue();
 }
 
 QString QtDialogs::GetFolder(const QString& title) {

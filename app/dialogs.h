@@ -6,6 +6,7 @@
 
 #include <QString>
 
+class QInputDialog;
 class QMessageBox;
 class QWidget;
 
@@ -45,5 +46,10 @@ class QtDialogs : public Dialogs {
 // The boxes as the real dialogs show them, built but not shown, so their make-up can be checked.
 enum class BoxKind { Notice, Question, Error };
 QMessageBox* MakeMessageBox(BoxKind kind, QWidget* parent, const QString& title, const QString& text);
+QInputDialog* MakeTextDialog(QWidget* parent, const QString& title, const QString& label, int maxLength);
+
+// The width a dialog needs for a window manager to show its whole `title`: the text in a title
+// bar's usual font (larger and bold), beside the manager's icon and three buttons.
+int TitleRoom(const QString& title);
 
 }  // namespace phototrim::app

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "app/app_texts.h"
 #include "app/application.h"
 #include "app/dialogs.h"
 #include "platform/file_system.h"
@@ -152,6 +154,18 @@ TEST(MessageBoxes, QuestionsHaveNoIconAndYesFirstAndDefault) {
 
   std::unique_ptr<QMessageBox> error(app::MakeMessageBox(app::BoxKind::Error, nullptr, QStringLiteral("題"), {}));
   EXPECT_EQ(error->icon(), QMessageBox::Critical);
+}
+
+TEST(MessageBoxes, EveryBoxIsWideEnoughForItsWholeTitle) {
+  const QString caption = QString::fromUtf8(app::kMessageCaption);
+  for (const app::BoxKind kind : {app::BoxKind::Notice, app::BoxKind::Question, app::BoxKind::Error}) {
+    std::unique_ptr<QMessageBox> box(app::MakeMessageBox(kind, nullptr, caption, QString::fromUtf8("中断しました。")));
+    box->show();
+    EXPECT_GE(box->width(), app::TitleRoom(caption));
+  }
+  std::unique_ptr<QInputDialog> name(app::MakeTextDialog(nullptr, QString::fromUtf8("サブフォルダの作成"), QString(), 255));
+  name->show();
+  EXPECT_GE(name->width(), app::TitleRoom(name->windowTitle()));
 }
 
 TEST(ExceptionBox, AnExceptionInAHandlerIsShownAndTheProgramGoesOn) {
