@@ -84,10 +84,14 @@ WorkAhead::~WorkAhead() {
 bool WorkAhead::MayStart(int index) const {
   if (index >= static_cast<int>(files_.size()) || index >= abortFrom_) return false;
   if (wantAlone_ > 0 || alone_) return false;  // held while a file is worked on again alone
-  // Encoded pictures waiting for the run are bounded, not the distance in the list: a worker goes
-  // on past a large file that another worker still decodes, as long as few are waiting. The file
-  // the run waits for is always started.
-  if (index != released_ && waiting_ >= 2 * jobs_) return false;
+  if (index != released_) {
+    // Encoded pictures waiting behind the run's file are bounded (those finished and those on the
+    // way), not the distance in the list: a worker goes on past a large file that another worker
+    // still decodes, as long as few are waiting. The file the run waits for is always started.
+    int ahead = waiting_ - (results_[static_cast<std::size_t>(released_)] ? 1 : 0);
+    for (const auto& job : jobSlots_) ahead += job->index > released_ && !job->cancelled;
+    if (ahead >= 2 * jobs_) return false;
+  }
   return !waitForEarlier_[static_cast<std::size_t>(index)] || released_ == index;
 }
 
