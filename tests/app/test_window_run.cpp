@@ -179,25 +179,35 @@ TEST_P(WindowRun, AbortClickedBetweenFilesStopsAtTheNextFile) {
   ExpectIdle();
 }
 
-TEST_P(WindowRun, AbortWhileALargePictureIsWorkedOnStopsAtOnceAsAtItsStart) {
+TEST_P(WindowRun, AbortOrCloseWhileALargePictureIsWorkedOnStopsAtOnceAsAtItsStart) {
   WriteJpeg(In("a.jpg"), 400, 300);
   WriteJpeg(In("b.jpg"), 4200, 2802);
   window->CheckBox2->click();  // reduce, with the high-quality reduction: b takes a while
-  // The second pass of the event loop after b's line: the run waits for b's work.
-  int passes = 0;
-  QTimer ticker;
-  ticker.setInterval(0);
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    if (window.MemoLines().back() == In("b.jpg") && ++passes == 2) window->BitBtn3->click();
-  });
-  ticker.start();
-  Run();
-  ASSERT_EQ(passes, 2);
-  EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), text::kMemoNotReduced, In("b.jpg"), text::kMemoAborted}));
+  for (const bool close : {false, true}) {
+    SCOPED_TRACE(close ? "closed" : "中断");
+    fs::remove_all(Out(""));
+    statusTexts.clear();
+    window->show();
+    // The second pass of the event loop after b's line: the run waits for b's work.
+    int passes = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+      if (window.MemoLines().back() == In("b.jpg") && ++passes == 2) close ? (void)window->close() : window->BitBtn3->click();
+    });
+    ticker.start();
+    Run();
+    ASSERT_EQ(passes, 2);
+    EXPECT_EQ(window.MemoLines(), (std::vector<std::string>{In("a.jpg"), text::kMemoNotReduced, In("b.jpg"), text::kMemoAborted}));
+    EXPECT_EQ(statusTexts, (std::vector<std::string>{Progress(50, 1, 2, 0, 0), Aborted(1, 0, 0)}));
+    EXPECT_TRUE(fs::exists(Out("a.jpg")));
+    EXPECT_FALSE(fs::exists(Out("b.jpg")));
+    ExpectIdle();
+  }
+  // 中断 tells the stop; a user who has closed the window is asked and told nothing more.
   EXPECT_EQ(window.dialogs.Texts(Kind::Notice), (std::vector<std::string>{text::kAbortedNotice, Aborted(1, 0, 0)}));
-  EXPECT_EQ(statusTexts, (std::vector<std::string>{Progress(50, 1, 2, 0, 0), Aborted(1, 0, 0)}));
-  EXPECT_FALSE(fs::exists(Out("b.jpg")));
-  ExpectIdle();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(window->isVisible());
 }
 
 TEST_P(WindowRun, SettingsChangedDuringARunApplyFromTheNextFile) {
