@@ -355,9 +355,14 @@ int Run::SaveAhead(int index, const std::string& outputPath, const FileWork& wor
 }
 
 void Run::Finish() {
-  // Every picture counted is on disk, its folder entry included, before the count is shown.
-  ws_.Flushes.FlushAll(ws_.Calls ? *ws_.Calls : SystemFileCalls());
-  const std::string finalText = Format(ws_.AbortRequested ? text::kAbortedStatus : text::kFinishedStatus,
+  // Every picture counted is on disk, its folder entry included, before the count is shown. The
+  // flushes wait for the disk: they run aside while the host's events go on, and an abort that
+  // comes meanwhile finds the files done.
+  const bool aborted = ws_.AbortRequested;
+  if (!ws_.Flushes.Empty())
+    RunAside([this] { ws_.Flushes.FlushAll(ws_.Calls ? *ws_.Calls : SystemFileCalls()); }, [this] { host_.PumpEvents(); });
+  ws_.AbortRequested = aborted;
+  const std::string finalText = Format(aborted ? text::kAbortedStatus : text::kFinishedStatus,
                                        counts_.SavedCount, counts_.ErrorCount, counts_.SkipCount);
   host_.ShowNotice(NoticeKind::Final, finalText);
   host_.SetStatusText(finalText);
