@@ -2,9 +2,12 @@
 // same calls and the same files are written, also when settings change or the abort comes mid-run.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <thread>
 
 #include "support/picture_files.h"
 #include "support/scripted_host.h"
@@ -12,6 +15,7 @@
 #include "trim/format.h"
 #include "trim/messages.h"
 #include "trim/run/batch_run.h"
+#include "trim/save/file_calls.h"
 
 namespace phototrim {
 namespace {
@@ -94,33 +98,58 @@ TEST(RunWithWorkers, SettingsChangedMidRunApplyFromTheNextFileAsOneAtATime) {
   }
 }
 
-TEST(RunWithWorkers, AbortWhileTheRunWaitsForAFileStopsAtOnceAsAtItsStart) {
+// The abort while the run waits for a file's work stops it at once, as at that file's start; while it
+// waits for a save, that file is saved and the run stops at the next file's start: each as one at a
+// time stops when the abort comes at that file's start.
+TEST(RunWithWorkers, AbortStopsAsOneAtATimeStopsAtAFileStart) {
   TestFolder folder;
   WriteJpeg(folder / "in/a.jpg", 3000, 2000);  // long enough to wait for
   WriteJpeg(folder / "in/b.jpg", 400, 300);
-  std::vector<std::vector<std::string>> memos, notices;
-  for (int jobs : {0, 1, 2}) {
-    Workspace workspace;
-    ScriptedHost host;
-    host.input = folder / "in/";
-    host.output = folder / Format("out%d/", jobs);
-    host.reduce = true;
-    // One at a time, the start pump of a.jpg; with workers, the first pump of the wait for its work.
-    host.onPump = [&](int pump) {
-      if (pump == (jobs == 0 ? 1 : 2)) workspace.AbortRequested = true;
-    };
-    const RunSummary summary = RunBatch(workspace, host, std::max(jobs, 1),
-                                        jobs == 0 ? WorkThreads::OwnForOneJob : WorkThreads::Workers);
-    EXPECT_TRUE(summary.aborted);
-    memos.push_back(host.memo);
-    notices.push_back(host.notices);
-    EXPECT_FALSE(std::filesystem::exists(folder / Format("out%d/a.jpg", jobs)));
-  }
-  EXPECT_EQ(memos[0], (std::vector<std::string>{folder / "in/a.jpg", text::kMemoAborted}));
-  EXPECT_EQ(notices[0], (std::vector<std::string>{text::kAbortedNotice, Format(text::kAbortedStatus, 0, 0, 0)}));
-  for (int run : {1, 2}) {
-    EXPECT_EQ(memos[run], memos[0]);
-    EXPECT_EQ(notices[run], notices[0]);
+  // Flushes that take their time, so that the run waits for a save.
+  std::atomic<bool> flushing{false};
+  FileCalls slowFlush = SystemFileCalls();
+  slowFlush.flushFile = [&flushing](int fd) {
+    flushing = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    flushing = false;
+    return SystemFileCalls().flushFile(fd);
+  };
+  struct Moment {
+    const char* name;
+    const char* stopsAt;                       // the file at whose start one at a time sees the abort
+    std::function<bool(int)> withWorkers;      // at the n-th pump since that file's line
+  } moments[] = {
+      {"waiting for a's work", "a.jpg", [](int pump) { return pump == 2; }},
+      {"saving a", "b.jpg", [&flushing](int) { return flushing.load(); }},
+  };
+  for (const Moment& moment : moments) {
+    SCOPED_TRACE(moment.name);
+    const int saved = std::string(moment.stopsAt) == "b.jpg";
+    for (int jobs : {0, 1, 2}) {
+      const std::string out = folder / Format("out-%s-%d/", moment.stopsAt, jobs);
+      Workspace workspace;
+      workspace.Calls = &slowFlush;
+      ScriptedHost host;
+      host.input = folder / "in/";
+      host.output = out;
+      int pumpsSinceLine = 0;
+      std::size_t lines = 0;
+      host.onPump = [&](int) {
+        pumpsSinceLine = host.memo.size() == lines ? pumpsSinceLine + 1 : 1;
+        lines = host.memo.size();
+        const bool now = jobs == 0 ? host.memo.back() == folder / "in/" + moment.stopsAt && pumpsSinceLine == 1
+                                   : moment.withWorkers(pumpsSinceLine);
+        if (now) workspace.AbortRequested = true;
+      };
+      RunBatch(workspace, host, std::max(jobs, 1), jobs == 0 ? WorkThreads::OwnForOneJob : WorkThreads::Workers);
+      std::vector<std::string> memo{folder / "in/a.jpg"};
+      if (saved) memo.push_back(folder / "in/b.jpg");
+      memo.push_back(text::kMemoAborted);
+      EXPECT_EQ(host.memo, memo) << jobs;
+      EXPECT_EQ(host.notices, (std::vector<std::string>{text::kAbortedNotice, Format(text::kAbortedStatus, saved, 0, 0)}));
+      EXPECT_EQ(std::filesystem::exists(out + "a.jpg"), saved == 1) << jobs;
+      EXPECT_FALSE(std::filesystem::exists(out + "b.jpg"));
+    }
   }
 }
 
