@@ -75,6 +75,8 @@ class Run {
   // Memory ran out outside the picture operations: the run stops.
   void StopForMemory(const std::string& path);
   void StartWorkers();
+  // Stops the workers and lets go of them.
+  void EndWorkers();
   void Finish();
 
   Workspace& ws_;
@@ -153,16 +155,28 @@ RunSummary Run::Execute() {
       if (ProcessFile(i) == FileOutcome::Stop) break;
       if (workers_) workers_->Release(i);
     }
-    // Work on files after a stop is abandoned (nothing of it was written); the workers end their
-    // files at the next chance, while the host's events go on.
-    if (workers_) workers_->Stop([this] { host_.PumpEvents(); });
+    // The outcome is settled with the last file: an abort that comes while the run ends finds
+    // every file done, as one at a time, where no events run after the last file.
+    counts_.aborted = ws_.AbortRequested;
+    if (workers_) EndWorkers();
   } catch (const std::bad_alloc&) {
     StopForMemory(current_);
+    counts_.aborted = true;
   }
   workers_.reset();
   Finish();
-  counts_.aborted = ws_.AbortRequested;
+  ws_.AbortRequested = counts_.aborted;  // a click meanwhile came too late, as on a disabled 中断
   return counts_;
+}
+
+void Run::EndWorkers() {
+  // Work on files after a stop is abandoned (nothing of it was written): the workers end their
+  // files at the next chance, and their work memory goes aside (after large pictures the system
+  // takes a while to take back a few hundred megabytes), while the host's events go on.
+  const auto pump = [this] { host_.PumpEvents(); };
+  workers_->Stop(pump);
+  std::unique_ptr<WorkAhead> ended = std::move(workers_);
+  RunAside([&ended] { ended.reset(); }, pump);
 }
 
 bool Run::StopOnYes(QuestionKind kind, const std::string& question) {
@@ -356,13 +370,10 @@ int Run::SaveAhead(int index, const std::string& outputPath, const FileWork& wor
 
 void Run::Finish() {
   // Every picture counted is on disk, its folder entry included, before the count is shown. The
-  // flushes wait for the disk: they run aside while the host's events go on, and an abort that
-  // comes meanwhile finds the files done.
-  const bool aborted = ws_.AbortRequested;
+  // flushes wait for the disk: they run aside while the host's events go on.
   if (!ws_.Flushes.Empty())
     RunAside([this] { ws_.Flushes.FlushAll(ws_.Calls ? *ws_.Calls : SystemFileCalls()); }, [this] { host_.PumpEvents(); });
-  ws_.AbortRequested = aborted;
-  const std::string finalText = Format(aborted ? text::kAbortedStatus : text::kFinishedStatus,
+  const std::string finalText = Format(counts_.aborted ? text::kAbortedStatus : text::kFinishedStatus,
                                        counts_.SavedCount, counts_.ErrorCount, counts_.SkipCount);
   host_.ShowNotice(NoticeKind::Final, finalText);
   host_.SetStatusText(finalText);
