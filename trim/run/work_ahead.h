@@ -55,10 +55,10 @@ class WorkAhead {
   // `waitForEarlier` entry is set is started only once every earlier file is released (it is the
   // output of an earlier file, to be read after it has been written). Each worker has its own
   // workspace, kept for the whole run. A worker starts no file but the one the run waits for while
-  // 2 x `jobs` files worked on wait for the run: at most `jobs` decoded pictures and 2 x `jobs`
-  // encoded ones are held at once. A file whose work runs out of memory is worked on again alone
-  // before its result is given, so that results are those of a one-at-a-time run under memory
-  // pressure too. Throws std::system_error when the threads cannot be started.
+  // 2 x `jobs` later files, finished or on the way, wait behind it: at most `jobs` decoded pictures
+  // and 2 x `jobs` encoded ones wait at once. A file whose work runs out of memory is worked on
+  // again alone before its result is given, so that results are those of a one-at-a-time run under
+  // memory pressure too. Throws std::system_error when the threads cannot be started.
   WorkAhead(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
             const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice);
   ~WorkAhead();
