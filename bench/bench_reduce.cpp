@@ -8,8 +8,8 @@
 // reduction of a decoded picture in memory, and once for the reduction fed by the decode of the
 // L crop, as a run makes it (the decode with the reduction, less the decode alone). Processor
 // time, not wall time: on a machine shared with other work, waiting is not the program's.
-// kernels: 0 plain C++, 1 SSE4.1, 2 AVX2; a set the processor lacks is reported as an error and
-// left out.
+// kernels: 0 plain C++, 1 SSE4.1, 2 AVX2, 3 AVX-512; a set the processor lacks is reported as an
+// error and left out.
 #include <benchmark/benchmark.h>
 
 #include <jpeglib.h>
@@ -192,9 +192,11 @@ void BM_ReduceHighQuality(benchmark::State& state) {
 }
 BENCHMARK(BM_ReduceHighQuality)
     ->ArgNames({"source", "w", "h", "kernels"})
+    ->Args({0, 2000, 1401, static_cast<int>(KernelSet::Avx512)})
     ->Args({0, 2000, 1401, static_cast<int>(KernelSet::Avx2)})
     ->Args({0, 2000, 1401, static_cast<int>(KernelSet::Sse41)})
     ->Args({0, 2000, 1401, static_cast<int>(KernelSet::Plain)})
+    ->Args({1, 2000, 1334, static_cast<int>(KernelSet::Avx512)})
     ->Args({1, 2000, 1334, static_cast<int>(KernelSet::Avx2)})
     ->Args({1, 2000, 1334, static_cast<int>(KernelSet::Sse41)})
     ->Unit(benchmark::kMillisecond);

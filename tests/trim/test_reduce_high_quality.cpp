@@ -63,7 +63,7 @@ int Reduce(Bitmap& image, int w, int h, std::string& errorText, KernelSet set = 
 
 std::vector<KernelSet> SupportedSets() {
   std::vector<KernelSet> sets;
-  for (KernelSet set : {KernelSet::Plain, KernelSet::Sse41, KernelSet::Avx2})
+  for (KernelSet set : {KernelSet::Plain, KernelSet::Sse41, KernelSet::Avx2, KernelSet::Avx512})
     if (KernelSetSupported(set)) sets.push_back(set);
   return sets;
 }

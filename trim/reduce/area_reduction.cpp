@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "trim/reduce/area_spans.h"
+#include "trim/reduce/row_gathers.h"
 #include "trim/reduce/sharpen.h"
 #include "trim/result_codes.h"
 
@@ -84,6 +85,15 @@ int AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& planes, Ker
   // 255 * Sx * Sy bounds every sum; near 1/100 on both axes it passes 2^31 and needs 64 bits.
   const bool wideSums = 255 * std::int64_t{largestSx} * largestSy >= (std::int64_t{1} << 31);
   horizontal_ = wideSums ? HorizontalBand64 : kernels_.horizontal;
+  // Rows first where the kernels can: their sums are 32-bit, and every group's taps must lie in one
+  // window of the row.
+  const int quads = kernels_.byRows != nullptr && !wideSums ? RowGatherQuads(columns_) : 0;
+  byRows_ = quads > 0;
+  if (byRows_) {
+    if (!planes.PrepareRowGathers(RowGatherGroups(w), quads)) return kOutOfMemory;
+    gathers_ = BuildRowGathers(columns_, W, quads, planes);
+  }
+  storedRow_ = -1;
 
   const int rowsPerTarget = (H + h - 1) / h;
   bandRows_ = std::clamp(kBandRowsRead / rowsPerTarget, 1, kBandRows);
@@ -141,13 +151,16 @@ int AreaReduction::Arrived(int arrived) {
   return kOk;
 }
 
+std::uint16_t* AreaReduction::ReducedRow(int y, int c) const {
+  return planes_->ReducedRows() +
+         (static_cast<std::size_t>(y % kReducedRingRows) * 3 + static_cast<std::size_t>(c)) *
+             static_cast<std::size_t>(axes_.targetColumns);
+}
+
 int AreaReduction::ReduceBand(const Band& band) {
   if (shouldStop_()) return kReduceAborted;
-  const int H = axes_.sourceRows, h = axes_.targetRows, w = axes_.targetColumns;
-  std::uint16_t* ring = planes_->ReducedRows();
-  const auto plane = [&](int y, int c) {
-    return ring + (static_cast<std::size_t>(y % kReducedRingRows) * 3 + static_cast<std::size_t>(c)) * w;
-  };
+  if (byRows_) return ReduceBandByRows(band);
+  const int H = axes_.sourceRows, h = axes_.targetRows;
 
   BandRow lanes[kBandRows];
   double rowInverse[kBandRows];
@@ -180,7 +193,7 @@ int AreaReduction::ReduceBand(const Band& band) {
     lane.count = n;
     bandTaps += static_cast<std::size_t>(n);
     rowInverse[r] = 1.0 / span.total;
-    for (int c = 0; c < 3; ++c) out[r * 3 + c] = plane(band.first + r, c);
+    for (int c = 0; c < 3; ++c) out[r * 3 + c] = ReducedRow(band.first + r, c);
   }
 
   // Strip by strip, the vertical sums of the strip's source columns and at once the horizontal
@@ -219,14 +232,73 @@ int AreaReduction::ReduceBand(const Band& band) {
   return WriteReadyRows(band);
 }
 
+int AreaReduction::RowsOfTarget(int y, int* rows, int* weights) const {
+  const int H = axes_.sourceRows;
+  const Span span = SpanOf(y, axes_.targetRows, H);
+  int n = 0;
+  for (int k = 0; k < span.count; ++k) {
+    // Bottom up, the span's rows come last to first.
+    const int j = axes_.rowsReversed ? span.count - 1 - k : k;
+    const int weight = WeightAt(span, j);
+    if (weight == 0) continue;
+    rows[n] = axes_.rowsReversed ? H - 1 - (span.first + j) : span.first + j;
+    weights[n++] = weight;
+  }
+  return n;
+}
+
+int AreaReduction::ReduceBandByRows(const Band& band) {
+  // Target rows in the order their rows come. Two neighbours share at most one source row (a span
+  // is longer than one source pixel), the last of the one and the first of the other: its sums
+  // along the width are made once and kept for the second.
+  const int h = axes_.targetRows;
+  std::size_t work = 0;
+  for (int i = 0; i < band.rows; ++i) {
+    const int y = axes_.rowsReversed ? band.first + band.rows - 1 - i : band.first + i;
+    if (work >= kWorkBetweenStopTests) {
+      if (shouldStop_()) return kReduceAborted;
+      work = 0;
+    }
+    int rows[kMaxTaps], weights[kMaxTaps];
+    const int count = RowsOfTarget(y, rows, weights);
+    const int next = axes_.rowsReversed ? y - 1 : y + 1;
+    int nextRows[kMaxTaps], nextWeights[kMaxTaps];
+    const bool nextReadsLast = next >= 0 && next < h && RowsOfTarget(next, nextRows, nextWeights) > 0 &&
+                               nextRows[0] == rows[count - 1];
+    TargetRowSources sources;
+    for (int k = 0; k < count; ++k) {
+      if (rows[k] == storedRow_) {
+        sources.stored = planes_->GatherSums(storedSums_);
+        sources.storedWeight = weights[k];
+        continue;
+      }
+      sources.fresh[sources.freshCount] = sourceRow_(rows[k]);
+      sources.freshWeight[sources.freshCount++] = weights[k];
+    }
+    // Three spans never share a row, so a row read before is never kept again.
+    sources.keepLast = nextReadsLast && rows[count - 1] != storedRow_;
+    sources.kept = planes_->GatherSums(1 - storedSums_);
+    const Span span = SpanOf(y, h, axes_.sourceRows);
+    sources.total = span.total;
+    sources.inverse = 1.0f / static_cast<float>(span.total);
+    std::uint16_t* out[3] = {ReducedRow(y, 0), ReducedRow(y, 1), ReducedRow(y, 2)};
+    kernels_.byRows(gathers_, sources, out);
+    if (sources.keepLast) {
+      storedRow_ = rows[count - 1];
+      storedSums_ = 1 - storedSums_;
+    } else {
+      storedRow_ = -1;
+    }
+    work += static_cast<std::size_t>(sources.freshCount) * gathers_.rowBytes;
+  }
+  return WriteReadyRows(band);
+}
+
 int AreaReduction::WriteReadyRows(const Band& band) {
   // A row is sharpened once both its neighbours are averaged: the reduced rows are a ring of
   // kReducedRingRows, which holds a band and the two rows next to it on the side already done.
   const int h = axes_.targetRows, w = axes_.targetColumns;
-  std::uint16_t* ring = planes_->ReducedRows();
-  const auto plane = [&](int y, int c) {
-    return ring + (static_cast<std::size_t>(y % kReducedRingRows) * 3 + static_cast<std::size_t>(c)) * w;
-  };
+  const auto plane = [&](int y, int c) { return ReducedRow(y, c); };
   const auto write = [&](int y) {
     if (shouldStop_()) return false;
     const std::uint16_t* row[3] = {plane(y, 0), plane(y, 1), plane(y, 2)};

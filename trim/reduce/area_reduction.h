@@ -23,7 +23,8 @@ struct ReductionAxes {
 };
 
 // Reduces band by band: as soon as every source row that a band of target rows reads has come,
-// the band is averaged (a vertical pass over its rows, then a horizontal one over the sums), and
+// the band is averaged (a vertical pass over its rows, then a horizontal one over the sums; or,
+// with kernels that have it, each target row from its rows summed along their width first), and
 // every reduced row whose two neighbours are known is sharpened and written out. Bands follow the
 // order the rows come in, top down or bottom up.
 class AreaReduction {
@@ -62,6 +63,10 @@ class AreaReduction {
   // The source rows (in the order they come) that a band reads: [from, to].
   void SourceRowsOf(const Band& band, int& from, int& to) const;
   int ReduceBand(const Band& band);
+  int ReduceBandByRows(const Band& band);
+  // The source rows of target row y of weight above 0, in the order they come, and their weights.
+  int RowsOfTarget(int y, int* rows, int* weights) const;
+  std::uint16_t* ReducedRow(int y, int c) const;
   int WriteReadyRows(const Band& band);
 
   ReductionAxes axes_;
@@ -69,6 +74,10 @@ class AreaReduction {
   ReductionKernels kernels_{};
   void (*horizontal_)(const std::int32_t*, const ColumnTaps&, const double*, int, std::uint16_t* const*) = nullptr;
   ColumnTaps columns_;
+  bool byRows_ = false;       // the target rows are made by kernels_.byRows
+  RowGathers gathers_;
+  int storedRow_ = -1;        // the source row whose horizontal sums the last target row kept
+  int storedSums_ = 0;        // which of the planes' two rows of sums holds them
   SourceRow sourceRow_;
   TargetRow targetRow_;
   std::function<bool()> shouldStop_;

@@ -30,6 +30,34 @@ struct ColumnTaps {
   const double* inverse = nullptr;    // 1/Sx per target column
 };
 
+// The horizontal spans as byte gathers, for kernels that first reduce each source row along its
+// width on its own (see RowGathers for how they are laid out). Sums are made for 16 at a time of
+// the target row's 3w channel values ("outputs", value 3x + c); three such groups make a block of
+// 16 target columns.
+struct RowGathers {
+  int columns = 0;                     // target width w
+  int blocks = 0;                      // blocks of 16 target columns, the last one padded
+  int quads = 0;                       // 1 or 2: source bytes gathered four at a time per output
+  std::size_t rowBytes = 0;            // bytes of a source row that may be read (3 a pixel)
+  const std::int32_t* window = nullptr;   // per group: its first source byte (gathers reach 64*quads on)
+  const std::uint8_t* tables = nullptr;   // per group, RowGatherBytes(quads) bytes; see row_gathers.h
+};
+
+// The source rows of one target row for a rows-first kernel, in the order they come, rows of weight
+// 0 left out. A row that the target row before also read comes as its horizontal sums (`stored`);
+// the sums of the last row are kept for the next target row when it reads that row too.
+struct TargetRowSources {
+  const std::uint8_t* fresh[kMaxTaps];  // source rows (pixel 0) still to be summed along the width
+  int freshWeight[kMaxTaps];
+  int freshCount = 0;
+  bool keepLast = false;                // the last fresh row's sums go to `kept`
+  const std::int32_t* stored = nullptr; // horizontal sums of a row read before, or null
+  int storedWeight = 0;
+  std::int32_t* kept = nullptr;         // 16 sums a group
+  int total = 0;                        // Sy, the sum of the row weights
+  float inverse = 0;                    // 1/Sy, rounded to float
+};
+
 struct ReductionKernels {
   // sums[p * kBandRows + r] = sum over t of weight(r, t) * band[r].rows[t][p], for p in [begin, end).
   void (*vertical)(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums);
@@ -42,9 +70,14 @@ struct ReductionKernels {
   // (channel c of row at [c]) and hold 16-bit values, so the vector code need not widen them.
   void (*sharpen)(const std::uint16_t* const* above, const std::uint16_t* const* row,
                   const std::uint16_t* const* below, int w, std::uint8_t* out);
+  // A whole target row from its source rows, each summed along its width first, then the rows
+  // summed with their weights and divided: out[c][x] = floor(S / (Sx * Sy)) for every target column.
+  // Only for sums below 2^31, and only where RowGathers could be built; null in sets without it.
+  void (*byRows)(const RowGathers& gathers, const TargetRowSources& rows, std::uint16_t* const* out);
 };
 
-enum class KernelSet { Plain, Sse41, Avx2 };
+// Avx512: AVX-512 F, BW, VL, VBMI and VNNI (byte permutes and byte dot products).
+enum class KernelSet { Plain, Sse41, Avx2, Avx512 };
 
 bool KernelSetSupported(KernelSet set);
 // The fastest set this processor runs.
@@ -73,6 +106,18 @@ void HorizontalBandAvx2(const std::int32_t* sums, const ColumnTaps& taps, const 
                         std::uint16_t* const* out);
 void SharpenRowAvx2(const std::uint16_t* const* above, const std::uint16_t* const* row,
                     const std::uint16_t* const* below, int w, std::uint8_t* out);
+void ByRowsAvx512(const RowGathers& gathers, const TargetRowSources& rows, std::uint16_t* const* out);
+void SharpenRowAvx512(const std::uint16_t* const* above, const std::uint16_t* const* row,
+                      const std::uint16_t* const* below, int w, std::uint8_t* out);
+// The two exact shortcuts of the AVX-512 kernels on whole arrays, for the tests that check them
+// against the plain arithmetic; count is a multiple of 16 (averages) or 32 (channels).
+// out[i] = floor(sums[i] / totals[i]) for sums[i] < 2^31, 255 * totals[i] < 2^31 and inverses[i]
+// the float 1/totals[i] as the kernel forms it.
+void ExactAveragesAvx512(const std::int32_t* sums, const std::int32_t* totals, const float* inverses, int count,
+                         std::int32_t* out);
+// out[i] = ScaledChannel(c0[i], LuminanceRatio(Lnew[i], L0[i])), the channel rule of the sharpening.
+void ScaledChannelsAvx512(const std::uint16_t* c0, const std::uint16_t* L0, const std::int16_t* Lnew, int count,
+                          std::uint8_t* out);
 #endif
 
 }  // namespace phototrim

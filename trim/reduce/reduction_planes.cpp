@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "trim/reduce/row_gathers.h"
+
 namespace phototrim {
 
 namespace {
@@ -19,10 +21,18 @@ bool ReductionPlanes::Prepare(int W, int w, int taps) {
          columnWeights_.Reserve(width * static_cast<std::size_t>(taps)) && columnInverse_.Reserve(width);
 }
 
+bool ReductionPlanes::PrepareRowGathers(std::size_t groups, int quads) {
+  // A group's 16 sums are one cache line.
+  gatherSumsRow_ = groups * 16;
+  return gatherWindows_.Reserve(groups) && gatherTables_.Reserve(groups * RowGatherBytes(quads) / 64) &&
+         gatherSums_.Reserve(2 * groups);
+}
+
 std::size_t ReductionPlanes::Bytes() const {
   return columnSums_.Bytes() + reducedRows_.Bytes() + columnStart_.Bytes() + stripFirst_.Bytes() +
          stripStart_.Bytes() + columnWeights_.Bytes() +
-         columnInverse_.Bytes() + sourceRows_.Bytes();
+         columnInverse_.Bytes() + sourceRows_.Bytes() + gatherWindows_.Bytes() + gatherTables_.Bytes() +
+         gatherSums_.Bytes();
 }
 
 }  // namespace phototrim

@@ -68,6 +68,15 @@ class ReductionPlanes {
   std::int32_t* ColumnWeights() { return columnWeights_.Data(); }
   double* ColumnInverse() { return columnInverse_.Data(); }
 
+  // The tables of the rows-first kernels (see row_gathers.h) for `groups` groups of `quads` quads,
+  // and two rows of horizontal sums: the one a target row kept and the one it keeps.
+  bool PrepareRowGathers(std::size_t groups, int quads);
+  std::int32_t* GatherWindows() { return gatherWindows_.Data(); }
+  std::uint8_t* GatherTables() { return reinterpret_cast<std::uint8_t*>(gatherTables_.Data()); }
+  std::int32_t* GatherSums(int which) {
+    return reinterpret_cast<std::int32_t*>(gatherSums_.Data()) + static_cast<std::size_t>(which) * gatherSumsRow_;
+  }
+
   // Source rows held while they come from a decoder (the rows of one band and a few more).
   bool PrepareSourceRows(std::size_t bytes) { return sourceRows_.Reserve(bytes); }
   std::uint8_t* SourceRows() { return sourceRows_.Data(); }
@@ -84,6 +93,14 @@ class ReductionPlanes {
   GrowingBuffer<std::int32_t> columnWeights_;
   GrowingBuffer<double> columnInverse_;
   GrowingBuffer<std::uint8_t> sourceRows_;
+  // Kept in whole cache lines, so that the kernels' 64-byte loads of them never straddle two.
+  struct alignas(64) CacheLine {
+    std::uint8_t bytes[64];
+  };
+  GrowingBuffer<std::int32_t> gatherWindows_;
+  GrowingBuffer<CacheLine> gatherTables_;
+  GrowingBuffer<CacheLine> gatherSums_;
+  std::size_t gatherSumsRow_ = 0;  // int32 values a row of horizontal sums
 };
 
 }  // namespace phototrim
