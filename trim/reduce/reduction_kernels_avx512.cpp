@@ -119,10 +119,12 @@ PHOTOTRIM_AVX512 void ByRowsWith(const RowGathers& gathers, const TargetRowSourc
       if (rows.stored != nullptr) sums = _mm512_mullo_epi32(_mm512_load_si512(rows.stored + g * kGroupOutputs), storedWeight);
       __m512i byHundred = _mm512_setzero_si512();
       for (int i = 0; i < hundredCount; ++i) {
+        _mm_prefetch(reinterpret_cast<const char*>(hundreds[i] + from + kPrefetchAhead), _MM_HINT_T0);
         Gather<Quads>(hundreds[i], from, gathers.rowBytes, offsets, taps);
         byHundred = AddTaps<Quads>(byHundred, taps, weights);
       }
       for (int i = 0; i < otherCount; ++i) {
+        _mm_prefetch(reinterpret_cast<const char*>(others[i] + from + kPrefetchAhead), _MM_HINT_T0);
         Gather<Quads>(others[i], from, gathers.rowBytes, offsets, taps);
         const __m512i row = AddTaps<Quads>(_mm512_setzero_si512(), taps, weights);
         if (i == keptOther) _mm512_store_si512(rows.kept + g * kGroupOutputs, row);
