@@ -395,10 +395,61 @@ TEST(ReductionKernelsTest, VectorSharpeningMatchesThePlainOneOnEveryWidthAndExtr
   }
 }
 
+// The 512-bit kernels' own shortcuts for the two exact quotients, fed the cases the plain
+// arithmetic is checked on; skipped where the processor lacks them.
+#if defined(__x86_64__) || defined(__i386__)
+struct VectorAverages {
+  std::vector<std::int32_t> sums, totals, want;
+  std::vector<float> inverses;
+  void Add(std::int64_t sum, int Sx, int Sy) {
+    sums.push_back(static_cast<std::int32_t>(sum));
+    totals.push_back(Sx * Sy);
+    inverses.push_back((1.0f / static_cast<float>(Sx)) * (1.0f / static_cast<float>(Sy)));
+    want.push_back(static_cast<std::int32_t>(sum / (std::int64_t{Sx} * Sy)));
+  }
+  void Check() {
+    if (!KernelSetSupported(KernelSet::Avx512)) return;
+    while (sums.size() % 16 != 0) Add(0, 1, 1);
+    std::vector<std::int32_t> got(sums.size());
+    ExactAveragesAvx512(sums.data(), totals.data(), inverses.data(), static_cast<int>(sums.size()), got.data());
+    for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], want[i]) << sums[i] << " / " << totals[i];
+  }
+};
+struct VectorChannels {
+  std::vector<std::uint16_t> c0, L0;
+  std::vector<std::int16_t> Lnew;
+  std::vector<std::uint8_t> want;
+  void Add(int c, int l0, int lnew, int w) {
+    c0.push_back(static_cast<std::uint16_t>(c));
+    L0.push_back(static_cast<std::uint16_t>(l0));
+    Lnew.push_back(static_cast<std::int16_t>(lnew));
+    want.push_back(static_cast<std::uint8_t>(w));
+  }
+  void Check() {
+    if (!KernelSetSupported(KernelSet::Avx512)) return;
+    while (c0.size() % 32 != 0) Add(0, 0, 0, 0);
+    std::vector<std::uint8_t> got(c0.size());
+    ScaledChannelsAvx512(c0.data(), L0.data(), Lnew.data(), static_cast<int>(c0.size()), got.data());
+    for (std::size_t i = 0; i < got.size(); ++i)
+      ASSERT_EQ(got[i], want[i]) << "C0 " << c0[i] << " L0 " << L0[i] << " Lnew " << Lnew[i];
+  }
+};
+#else
+struct VectorAverages {
+  void Add(std::int64_t, int, int) {}
+  void Check() {}
+};
+struct VectorChannels {
+  void Add(int, int, int, int) {}
+  void Check() {}
+};
+#endif
+
 TEST(ExactArithmeticTest, AverageQuotientIsExactNearEveryInteger) {
   // The worst cases are sums at and just around multiples of S; check them for spans of every
   // shape up to 1/100 on both axes (S up to 10100 * 10100).
   const int totals[] = {1, 99, 100, 101, 199, 200, 201, 249, 285, 286, 299, 386, 9999, 10000, 10099, 10100};
+  VectorAverages vector;
   for (int Sx : totals)
     for (int Sy : totals) {
       const std::int64_t S = std::int64_t{Sx} * Sy;
@@ -407,11 +458,14 @@ TEST(ExactArithmeticTest, AverageQuotientIsExactNearEveryInteger) {
         for (std::int64_t sum : {q * S - 1, q * S, q * S + 1, q * S + S / 2, q * S + S - 1}) {
           if (sum < 0) continue;
           ASSERT_EQ(ExactAverage(sum, inverse), sum / S) << sum << " / " << Sx << "*" << Sy;
+          if (255 * S < (std::int64_t{1} << 31) && sum < (std::int64_t{1} << 31)) vector.Add(sum, Sx, Sy);
         }
     }
+  vector.Check();
 }
 
 TEST(ExactArithmeticTest, ChannelScalingIsExactForEveryPixelAndSurround) {
+  VectorChannels vector;
   for (int L0 = 0; L0 < 256; ++L0)
     for (int Lb = 0; Lb < 256; ++Lb) {
       const int Lnew = SharpenedLuminance(L0, Lb);
@@ -423,8 +477,10 @@ TEST(ExactArithmeticTest, ChannelScalingIsExactForEveryPixelAndSurround) {
           want = want < 0 ? 0 : (want > 255 ? 255 : want);
         }
         ASSERT_EQ(ScaledChannel(C0, ratio), want) << "C0 " << C0 << " L0 " << L0 << " Lb " << Lb;
+        vector.Add(C0, L0, Lnew, want);
       }
     }
+  vector.Check();
 }
 
 }  // namespace
