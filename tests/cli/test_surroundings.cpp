@@ -84,6 +84,23 @@ TEST(Surroundings, AFailedSaveSaysWhyBeforeItsQuestion) {
   }
 }
 
+TEST(Surroundings, AFileThatCannotBeReadSaysWhyBeforeItsQuestion) {
+  // libjpeg's own words for what is wrong with the file, or ours where libjpeg is never asked.
+  const struct {
+    const char* content;
+    const char* reason;
+  } rows[] = {{"hello, not a picture", "Not a JPEG file: starts with 0x68 0x65"}, {"", text::kReasonEmptyFile}};
+  for (const auto& row : rows) {
+    TestFolder folder;
+    testing::WriteText(folder / "in/a.jpg", row.content);
+    const CommandResult run = RunBatchCommand(folder, {"in", "out"});
+    EXPECT_EQ(run.status, kExitFinishedWithErrors) << row.reason;
+    const auto at = run.err.find(std::string(row.reason) + "\n");
+    ASSERT_NE(at, std::string::npos) << run.err;
+    EXPECT_LT(at, run.err.find("JPEGファイルを読み込めませんでした。")) << run.err;
+  }
+}
+
 TEST(Surroundings, ControlCharactersInNamesAreEscapedOnATerminalOnly) {
   TestFolder folder;
   const std::string name = "a\x1b[2Jb\nc.jpg";  // would clear the screen and split the log line
