@@ -13,6 +13,9 @@ inline constexpr int kSavePathTooShort = -1;
 inline constexpr int kSaveCannotCreateFolder = -2;
 inline constexpr int kSaveCannotEnterFolder = -3;
 inline constexpr int kSaveWriteFailed = -4;
+// A file stands at the path, and the caller did not allow replacing it: it appeared after the
+// caller looked (another run saving into the same folder). The caller asks, as for any existing file.
+inline constexpr int kSaveTargetExists = -5;
 
 // CropCentered
 inline constexpr int kCropRefused = -1;

@@ -203,18 +203,19 @@ TEST_F(JpegSave, RefusesPathsOfTwoBytesOrLess) {
   EXPECT_EQ(notices_, std::vector<std::string>(3, text::kSaveNoFolder));
 }
 
-TEST_F(JpegSave, CreatesMissingFoldersAndStaysInTheOutputFolder) {
+TEST_F(JpegSave, CreatesMissingFoldersAndLeavesTheCurrentFolderAlone) {
   ::umask(022);
+  const std::string before = CurrentFolder();
   ASSERT_EQ(Save(folder_ / "one/two/three/a.jpg", Pattern(30, 20)), kOk);
   EXPECT_EQ(testing::JpegSize(folder_ / "one/two/three/a.jpg"), std::make_pair(30, 20));
-  EXPECT_EQ(CurrentFolder(), folder_ / "one/two/three");
+  EXPECT_EQ(CurrentFolder(), before) << "workers open paths meanwhile: the process's folder stays";
   struct stat st {};
   ASSERT_EQ(::stat((folder_ / "one/two/three/a.jpg").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0644u);  // as any new file under the umask, not the 0600 of mkstemp
   // A doubled separator at the seam of folder and name.
   ASSERT_EQ(Save(folder_ / "out//b.jpg", Pattern(30, 20)), kOk);
   EXPECT_EQ(testing::JpegSize(folder_ / "out/b.jpg"), std::make_pair(30, 20));
-  // A relative path means what it meant before the save entered the folder: rel/c.jpg, not rel/rel/c.jpg.
+  // A relative path is relative to the current folder.
   ASSERT_TRUE(SetCurrentFolder(folder_.Path()));
   ASSERT_EQ(Save("rel/c.jpg", Pattern(30, 20)), kOk);
   EXPECT_EQ(ListFilesBelow(folder_ / "rel"), std::vector<std::string>{"c.jpg"});

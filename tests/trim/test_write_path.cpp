@@ -41,7 +41,10 @@ struct RecordingCalls {
       return Fails("write", " " + std::to_string(fd)) ? (error == 0 ? 0 : -1) : system.write(fd, data, size);
     };
     calls.flushFile = [this, &system](int fd) { return Fails("flush", " " + std::to_string(fd)) ? -1 : system.flushFile(fd); };
-    calls.rename = [this, &system](const char* from, const char* to) { return Fails("rename", "") ? -1 : system.rename(from, to); };
+    calls.close = [this, &system](int fd) { return Fails("close", " " + std::to_string(fd)) ? -1 : system.close(fd); };
+    calls.rename = [this, &system](int folder, const char* from, const char* to, RenameMode mode) {
+      return Fails("rename", "") ? -1 : system.rename(folder, from, to, mode);
+    };
     calls.flushFolder = [this, &system](const std::string& folder) {
       return Fails("folder", " " + folder) ? -1 : system.flushFolder(folder);
     };
@@ -81,7 +84,8 @@ TEST_F(WritePath, EachFailingCallLeavesTheOldPictureAndNoTemporaryFileAndSaysWhy
     const char* kind;
     int which;  // -1: the last call of that kind
     int error;
-  } rows[] = {{"write", 0, EIO}, {"write", -1, ENOSPC}, {"write", -1, 0}, {"flush", 0, EIO}, {"rename", 0, EXDEV}};
+  } rows[] = {{"write", 0, EIO}, {"write", -1, ENOSPC}, {"write", -1, 0}, {"flush", 0, EIO}, {"close", 0, EIO},
+                {"rename", 0, EXDEV}, {"folder", 0, EIO}};
   const std::vector<std::uint8_t> old(3000, 0x5A);
   for (const bool ahead : {false, true}) {
     RecordingCalls clean;
@@ -97,7 +101,10 @@ TEST_F(WritePath, EachFailingCallLeavesTheOldPictureAndNoTemporaryFileAndSaysWhy
       EXPECT_EQ(Save(folder_ / "out/a.jpg", calls, ahead), kSaveWriteFailed);
       EXPECT_EQ(notices_, std::vector<std::string>{text::kSaveFailed});
       EXPECT_EQ(reason_, std::strerror(row.error == 0 ? ENOSPC : row.error));  // no progress: a full disk
-      EXPECT_EQ(testing::ReadBytes(folder_ / "out/a.jpg"), old);
+      // Only the folder flush fails after the new picture has its name.
+      if (std::string(row.kind) != "folder") {
+        EXPECT_EQ(testing::ReadBytes(folder_ / "out/a.jpg"), old);
+      }
       EXPECT_EQ(testing::ListFilesBelow(folder_ / "out"), std::vector<std::string>{"a.jpg"});
     }
   }
@@ -110,11 +117,12 @@ TEST_F(WritePath, TheDataIsFlushedBeforeTheRenameAndTheFolderAfterIt) {
     ASSERT_EQ(Save(made + "/a.jpg", calls, ahead), kOk);
     const auto flush = std::find_if(calls.log.begin(), calls.log.end(), [](auto& e) { return e.rfind("flush", 0) == 0; });
     ASSERT_NE(flush, calls.log.end());
-    // The flush comes after the last write, of the same file, and before the rename; a save on
-    // its own flushes the folder with the new name (and the one that got the new folder) last.
+    // The flush comes after the last write, of the same file, then the close (which may still
+    // report a write error) and only then the rename; a save on its own flushes the folder with
+    // the new name (and the one that got the new folder) last.
     EXPECT_EQ(*(flush - 1), "write" + flush->substr(5));
     EXPECT_EQ(std::vector<std::string>(flush + 1, calls.log.end()),
-              (std::vector<std::string>{"rename", "folder " + folder_.Path(), "folder " + made}));
+              (std::vector<std::string>{"close" + flush->substr(5), "rename", "folder " + folder_.Path(), "folder " + made}));
   }
 }
 

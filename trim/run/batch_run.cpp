@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sys/stat.h>
 #include <system_error>
 #include <unordered_set>
 #include <vector>
@@ -43,6 +44,8 @@ class DirectWorkHost : public FileWorkHost {
  private:
   BatchHost& host_;
 };
+
+mode_t NewFileModeFor(const std::string& input);
 
 class Run {
  public:
@@ -88,6 +91,7 @@ class Run {
   std::vector<std::string> files_;
   RunSummary counts_;
   bool overwriteAllowed_ = false;  // set by いいえ to the existing-file question, for this run
+  WrittenOutputs written_;  // never replaced by a later file of this run
   std::string current_;  // the file being worked on, for a report of memory running out
 };
 
@@ -274,12 +278,25 @@ FileOutcome Run::ProcessFile(int index) {
   }
 
   std::string reason;
-  const SaveJpegHost saveHost{[this] { return host_.Quality(); },
-                              [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); },
-                              &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason};
+  SaveJpegHost saveHost{[this] { return host_.Quality(); },
+                        [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); },
+                        &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason};
+  saveHost.mayReplace = overwriteAllowed_;
+  saveHost.written = &written_;
+  saveHost.newFileMode = NewFileModeFor(path);
   bool stopped = false;
-  const int saved = workers_ ? SaveAhead(index, outputPath, work, lines, saveHost, stopped)
-                             : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
+  const auto save = [&] {
+    return workers_ ? SaveAhead(index, outputPath, work, lines, saveHost, stopped)
+                    : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
+  };
+  int saved = save();
+  if (!stopped && saved == kSaveTargetExists) {
+    // Another run (or anyone) saved there since the look above: asked as if it had been there.
+    if (StopOnYes(QuestionKind::ExistingFile, Format(text::kAskExisting, outputPath.c_str()))) return FileOutcome::Stop;
+    overwriteAllowed_ = true;
+    saveHost.mayReplace = true;
+    saved = save();
+  }
   if (stopped) return StopForAbort();
   if (saved != kOk) {
     if (!reason.empty()) host_.ShowFailureReason(reason);
@@ -371,13 +388,28 @@ int Run::SaveAhead(int index, const std::string& outputPath, const FileWork& wor
 void Run::Finish() {
   // Every picture counted is on disk, its folder entry included, before the count is shown. The
   // flushes wait for the disk: they run aside while the host's events go on.
+  std::vector<FolderFlushFailure> unflushed;
   if (!ws_.Flushes.Empty())
-    RunAside([this] { ws_.Flushes.FlushAll(ws_.Calls ? *ws_.Calls : SystemFileCalls()); }, [this] { host_.PumpEvents(); });
+    RunAside([this, &unflushed] { unflushed = ws_.Flushes.FlushAll(ws_.Calls ? *ws_.Calls : SystemFileCalls()); },
+             [this] { host_.PumpEvents(); });
+  // The pictures are written, but a crash could still lose their names: the run does not end clean.
+  for (const FolderFlushFailure& failure : unflushed) {
+    host_.ShowFailureReason(failure.folder + ": " + std::strerror(failure.error));
+    ++counts_.ErrorCount;
+  }
   const std::string finalText = Format(counts_.aborted ? text::kAbortedStatus : text::kFinishedStatus,
                                        counts_.SavedCount, counts_.ErrorCount, counts_.SkipCount);
   host_.ShowNotice(NoticeKind::Final, finalText);
   host_.SetStatusText(finalText);
   host_.LeaveRunningState();
+}
+
+// A new output of a private input is no more readable than its input: the read bits of group and
+// others pass on (the umask still applies); an input that is gone gives no limit of its own.
+mode_t NewFileModeFor(const std::string& input) {
+  struct stat st {};
+  if (::stat(input.c_str(), &st) != 0) return 0666;
+  return 0600 | ((st.st_mode & S_IRGRP) ? 0060 : 0) | ((st.st_mode & S_IROTH) ? 0006 : 0);
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #include "trim/save/file_calls.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace phototrim {
@@ -21,6 +23,28 @@ int FlushFolder(const std::string& folder) {
   return result;
 }
 
+// A rename that never replaces: renameat2's own flag, or where the file system lacks it (some FUSE
+// and network file systems answer EINVAL or ENOSYS), a hard link under the new name, which fails
+// on any existing entry just the same, and then the old name removed. A file system with neither
+// gets a test just before the rename: the window of a race is then as small as can be had.
+int RenameWithoutReplacing(int folderFd, const char* from, const char* to) {
+  if (::renameat2(folderFd, from, folderFd, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (::linkat(folderFd, from, folderFd, to, 0) == 0) return ::unlinkat(folderFd, from, 0);
+  if (errno == EEXIST) return -1;
+  struct stat st {};
+  if (::fstatat(folderFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return ::renameat(folderFd, from, folderFd, to);
+}
+
+int Rename(int folderFd, const char* from, const char* to, RenameMode mode) {
+  if (mode == RenameMode::NoReplace) return RenameWithoutReplacing(folderFd, from, to);
+  return ::renameat(folderFd, from, folderFd, to);
+}
+
 }  // namespace
 
 const FileCalls& SystemFileCalls() {
@@ -28,7 +52,8 @@ const FileCalls& SystemFileCalls() {
       [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); },
       [](int fd, off_t offset, off_t size) { (void)::sync_file_range(fd, offset, size, SYNC_FILE_RANGE_WRITE); },
       [](int fd) { return ::fdatasync(fd); },
-      [](const char* from, const char* to) { return ::rename(from, to); },
+      [](int fd) { return ::close(fd); },
+      Rename,
       FlushFolder,
   };
   return calls;

@@ -3,6 +3,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <new>
 #include <unistd.h>
 
 #include "platform/file_system.h"
@@ -19,72 +22,130 @@ namespace {
 
 // A default quality when a host gives none: the window's own default.
 constexpr int kDefaultQuality = 90;
-// Read from the encoded picture a few system calls' worth at a time, on the stack: a save under
-// memory pressure needs no memory of its own.
+// Read from the encoded picture a few system calls' worth at a time, into a buffer off the stack:
+// a worker's stack may be small (ulimit -s).
 constexpr std::size_t kCopyBytes = 64 * 1024;
 
-// Each writer returns true when the file stands complete at the target; on failure the file's
+// The folder of a save, open for the calls made relative to it.
+class OpenFolder {
+ public:
+  explicit OpenFolder(const std::string& folder) { Open(folder); }
+  ~OpenFolder() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+
+  bool Open(const std::string& folder) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A folder we may enter but not list still takes files.
+    if (fd_ < 0 && errno == EACCES) fd_ = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return fd_ >= 0;
+  }
+  int Fd() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+// Where one file goes, and how it may take its name.
+struct SaveTarget {
+  int folderFd;
+  const std::string& folder;  // absolute
+  const std::string& name;
+  CommitRules rules;
+  mode_t mode;
+  LeftoverSweeps* sweeps;
+};
+
+// Each writer returns Done when the file stands complete at the target; on Failed the file's
 // Error() tells which system call refused, 0 when none did (the encoder gave up on its own).
-bool WriteJpegFile(OutputFile& file, const std::string& target, const Bitmap& picture,
-                   const std::vector<std::uint8_t>& colorProfile, int quality, LeftoverSweeps* sweeps) {
-  if (!file.Open(target, sweeps)) return false;
-  if (EncodeJpeg(picture, colorProfile, quality, file)) return file.Commit();
+CommitResult WriteJpegFile(OutputFile& file, const SaveTarget& to, const Bitmap& picture,
+                           const std::vector<std::uint8_t>& colorProfile, int quality) {
+  if (!file.Open(to.folderFd, to.folder, to.name, to.mode, to.sweeps)) return CommitResult::Failed;
+  if (EncodeJpeg(picture, colorProfile, quality, file)) return file.Commit(to.rules);
   file.Discard();
-  return false;
+  return CommitResult::Failed;
 }
 
-bool WriteEncodedFile(OutputFile& file, const std::string& target, const EncodedJpeg& encoded, LeftoverSweeps* sweeps) {
-  if (!encoded.Holds() || !file.Open(target, sweeps)) return false;
-  std::uint8_t buffer[kCopyBytes];
-  for (off_t at = 0;;) {
-    const ssize_t got = ::pread(encoded.Fd(), buffer, sizeof buffer, at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got == 0) return file.Commit();
+CommitResult WriteEncodedFile(OutputFile& file, const SaveTarget& to, const EncodedJpeg& encoded) {
+  if (!encoded.Holds()) {
+    file.Discard(encoded.Error());
+    return CommitResult::Failed;
+  }
+  const std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kCopyBytes]);
+  if (!buffer) {
+    file.Discard(ENOMEM);
+    return CommitResult::Failed;
+  }
+  if (!file.Open(to.folderFd, to.folder, to.name, to.mode, to.sweeps)) return CommitResult::Failed;
+  for (std::size_t at = 0;;) {
+    const long got = encoded.ReadAt(at, buffer.get(), kCopyBytes);
+    if (got == 0) return file.Commit(to.rules);
     if (got < 0) {
       file.Discard(errno);
-      return false;
+      return CommitResult::Failed;
     }
-    if (!file.Write(buffer, static_cast<std::size_t>(got))) return false;
-    at += got;
+    if (!file.Write(buffer.get(), static_cast<std::size_t>(got))) return CommitResult::Failed;
+    at += static_cast<std::size_t>(got);
   }
 }
 
-// The steps of a save around its write: the path test, the folder entered or created, each
+// The steps of a save around its write: the path test, the folder opened or created, each
 // failure with its notice, reason and code, and the folder's new entry flushed or noted.
-// `write` writes the file at the absolute target, as the writers above do.
+// `write` writes the file at the target, as the writers above do.
 template <typename Write>
 int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
   const FileCalls& calls = host.calls ? *host.calls : SystemFileCalls();
-  const auto fail = [&host](int code, const std::string& notice, int error) {
-    if (host.reason) *host.reason = error > 0 ? std::strerror(error) : "";
+  const auto failWith = [&host](int code, const std::string& notice, const std::string& reason) {
+    if (host.reason) *host.reason = reason;
     if (host.showNotice) host.showNotice(notice);
     return code;
   };
+  const auto fail = [&failWith](int code, const std::string& notice, int error) {
+    return failWith(code, notice, error > 0 ? std::strerror(error) : "");
+  };
   if (host.reason) host.reason->clear();
   if (path.size() <= 2) return fail(kSavePathTooShort, text::kSaveNoFolder, 0);
-  // Fixed before the current folder changes, so that a relative path still means what it meant.
+  const std::string folder = FolderPartOf(path);  // as the notice names it
   const std::string target = AbsolutePath(path);
-  const std::string folder = FolderPartOf(path);
+  const std::string absoluteFolder = FolderPartOf(target);
+  const std::string name = target.substr(target.rfind('/') + 1);
   FolderFlushes ownFlushes;
   FolderFlushes& flushes = host.folderFlushes ? *host.folderFlushes : ownFlushes;
-  // Entering the folder is also the test that it exists.
-  if (!SetCurrentFolder(folder)) {
+  OpenFolder opened(absoluteFolder);
+  if (opened.Fd() < 0) {
     std::vector<std::string> made;
-    if (!CreateFolderTree(folder, &made)) {
+    if (!CreateFolderTree(absoluteFolder, &made)) {
       const int error = errno;
       return fail(kSaveCannotCreateFolder, Format(text::kSaveCannotCreate, folder.c_str()), error);
     }
     // Each folder made is a new entry of the folder above it.
-    for (const std::string& madeFolder : made) flushes.Add(AbsolutePath(ParentFolderOf(madeFolder)));
-    if (!SetCurrentFolder(folder)) {
+    for (const std::string& madeFolder : made) flushes.Add(ParentFolderOf(madeFolder));
+    if (!opened.Open(absoluteFolder)) {
       const int error = errno;
       return fail(kSaveCannotEnterFolder, text::kSaveFailed, error);
     }
   }
   OutputFile file(calls);
-  if (!write(file, target)) return fail(kSaveWriteFailed, text::kSaveFailed, file.Error());
-  flushes.Add(FolderPartOf(target));
-  if (!host.folderFlushes) ownFlushes.FlushAll(calls);
+  const SaveTarget to{opened.Fd(), absoluteFolder, name, {host.mayReplace, host.written}, host.newFileMode,
+                      host.sweeps};
+  switch (write(file, to)) {
+    case CommitResult::Done:
+      break;
+    case CommitResult::TargetExists:
+      return kSaveTargetExists;
+    case CommitResult::WouldReplaceOwn:
+      return failWith(kSaveWriteFailed, text::kSaveFailed, text::kReasonWouldReplaceOwnOutput);
+    case CommitResult::Failed:
+      return fail(kSaveWriteFailed, text::kSaveFailed, file.Error());
+  }
+  flushes.Add(absoluteFolder);
+  if (!host.folderFlushes) {
+    const std::vector<FolderFlushFailure> failures = ownFlushes.FlushAll(calls);
+    if (!failures.empty()) return fail(kSaveWriteFailed, text::kSaveFailed, failures.front().error);
+  }
   return kOk;
 }
 
@@ -92,16 +153,16 @@ int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
 
 int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
              const SaveJpegHost& host) {
-  return SaveWith(path, host, [&](OutputFile& file, const std::string& target) {
+  return SaveWith(path, host, [&](OutputFile& file, const SaveTarget& to) {
     // Read now, not at the start of the run: the slider may have moved since the last file.
     const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
-    return WriteJpegFile(file, target, picture, colorProfile, quality, host.sweeps);
+    return WriteJpegFile(file, to, picture, colorProfile, quality);
   });
 }
 
 int SaveEncodedJpeg(const std::string& path, const EncodedJpeg& encoded, const SaveJpegHost& host) {
-  return SaveWith(path, host, [&](OutputFile& file, const std::string& target) {
-    return WriteEncodedFile(file, target, encoded, host.sweeps);
+  return SaveWith(path, host, [&](OutputFile& file, const SaveTarget& to) {
+    return WriteEncodedFile(file, to, encoded);
   });
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 #include "trim/bitmap.h"
@@ -11,6 +12,7 @@
 #include "trim/save/file_calls.h"
 #include "trim/save/folder_flushes.h"
 #include "trim/save/leftover_sweep.h"
+#include "trim/save/written_outputs.h"
 
 namespace phototrim {
 
@@ -21,19 +23,26 @@ struct SaveJpegHost {
   // A run's record of folders to flush at its end; without one, the save flushes its folder itself.
   FolderFlushes* folderFlushes = nullptr;
   const FileCalls* calls = nullptr;  // the system's own calls when null
-  // Receives the system's words for a failure ("Read-only file system"); empty when no system call
-  // failed (a path too short, an encoder that gave up).
+  // Receives the system's words for a failure ("Read-only file system"), or ours where no system
+  // call failed; empty for a path too short, or an encoder that gave up on its own.
   std::string* reason = nullptr;
+  // Whether a file that stands at the path may be replaced. Without it, a file that appeared since
+  // the caller looked is left as it is, and the save returns kSaveTargetExists without a notice.
+  bool mayReplace = true;
+  // A run's outputs: never replaced, even where replacing is allowed (kSaveWriteFailed).
+  WrittenOutputs* written = nullptr;
+  // The most a new file may allow, within the umask (an existing file's own permissions pass on).
+  mode_t newFileMode = 0666;
 };
 
 // Writes `picture` as a baseline JFIF file (density unit 0 at 1 x 1, 2x2/1x1/1x1 sampling, the float
 // FDCT, standard Huffman tables, the host's quality with baseline forced) to `path`, with the ICC
 // profile when `colorProfile` is not empty and no other marker. The folder part of the path is
-// entered (it becomes the current folder) or created with all missing levels. The file is written
+// opened, or created with all missing levels; the current folder stays as it is. The file is written
 // to a temporary file in that folder, flushed to disk and renamed over the target only when
 // complete; on failure the temporary file is removed and an existing target is untouched. Each
 // failure shows its notice and returns its code: kSavePathTooShort, kSaveCannotCreateFolder,
-// kSaveCannotEnterFolder, kSaveWriteFailed.
+// kSaveCannotEnterFolder, kSaveWriteFailed; kSaveTargetExists shows none (see SaveJpegHost).
 int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
              const SaveJpegHost& host);
 

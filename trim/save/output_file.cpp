@@ -21,23 +21,25 @@ bool OutputFile::Fail() {
   return false;
 }
 
-bool OutputFile::Open(const std::string& target, LeftoverSweeps* sweeps) {
+bool OutputFile::Open(int folderFd, const std::string& folder, const std::string& name, mode_t mode,
+                      LeftoverSweeps* sweeps) {
   Discard();
   error_ = 0;
-  target_ = target;
+  folderFd_ = folderFd;
+  name_ = name;
   struct stat st {};
-  if (::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(target.c_str(), W_OK) != 0) return Fail();
-  const std::string folder = FolderPartOf(target);
+  if (::fstatat(folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+      ::faccessat(folderFd, name.c_str(), W_OK, 0) != 0)
+    return Fail();
   const std::string base = folder.empty() ? "./" : EndsWithSeparator(folder) == 1 ? folder : folder + '/';
   if (sweeps == nullptr || sweeps->Due(base)) RemoveLeftoverTemporaryFiles(base);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    std::string path = base + TemporaryName(attempt);
-    // 0666: the umask decides the final permissions, as for any file the user's programs make.
-    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    std::string temporary = TemporaryName(attempt);
+    const int fd = ::openat(folderFd, temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
     if (fd >= 0) {
       fd_ = fd;
       written_ = 0;
-      temporaryPath_ = std::move(path);
+      temporaryName_ = std::move(temporary);
       return true;
     }
     if (errno != EEXIST) return Fail();
@@ -55,24 +57,34 @@ bool OutputFile::Write(const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-bool OutputFile::Commit() {
-  if (fd_ < 0) return false;
+CommitResult OutputFile::Commit(const CommitRules& rules) {
+  if (fd_ < 0) return CommitResult::Failed;
   struct stat st {};
-  if (::lstat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+  if (::fstatat(folderFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode)) {
     // The picture replaced keeps who may read it: a private photo stays private. The owner can
     // only be set by a privileged process (one run by root over a user's folder); elsewhere the
     // call fails and the file stays ours, as any new file. Neither failure stops the save.
     if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) (void)!::fchown(fd_, st.st_uid, st.st_gid);
     (void)!::fchmod(fd_, st.st_mode & 0777);  // never the set-id bits
   }
-  if (calls_.flushFile(fd_) != 0) return Fail();
+  if (calls_.flushFile(fd_) != 0) return Fail(), CommitResult::Failed;
   // close() can report a write error that write() did not (network file systems), so it counts.
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) return Fail();
-  if (calls_.rename(temporaryPath_.c_str(), target_.c_str()) != 0) return Fail();
-  temporaryPath_.clear();
-  return true;
+  if (calls_.close(fd) != 0) return Fail(), CommitResult::Failed;
+  if (rules.mayReplace && rules.written && rules.written->Holds(folderFd_, name_)) {
+    Discard();
+    return CommitResult::WouldReplaceOwn;
+  }
+  const RenameMode mode = rules.mayReplace ? RenameMode::Replace : RenameMode::NoReplace;
+  if (calls_.rename(folderFd_, temporaryName_.c_str(), name_.c_str(), mode) != 0) {
+    const bool exists = errno == EEXIST && mode == RenameMode::NoReplace;
+    Fail();
+    return exists ? CommitResult::TargetExists : CommitResult::Failed;
+  }
+  temporaryName_.clear();
+  if (rules.written) rules.written->Note(folderFd_, name_);
+  return CommitResult::Done;
 }
 
 void OutputFile::Discard(int error) {
@@ -80,8 +92,8 @@ void OutputFile::Discard(int error) {
   const int saved = errno;  // what failed stays told, whatever the cleaning up meets
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
-  temporaryPath_.clear();
+  if (!temporaryName_.empty()) ::unlinkat(folderFd_, temporaryName_.c_str(), 0);
+  temporaryName_.clear();
   errno = saved;
 }
 
