@@ -6,10 +6,12 @@
 #include "app/application.h"
 #include "app/stop_signals.h"
 #include "platform/standard_streams.h"
+#include "trim/run/process_start.h"
 
 int main(int argc, char** argv) {
   using namespace phototrim::app;
   phototrim::EnsureStandardStreams();
+  phototrim::PrepareProcessForRuns();
   PrepareEnvironment();
   TApplication application(argc, argv);
   // An exception that escapes start-up or the loop itself is shown like any other; the program then

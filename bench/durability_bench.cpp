@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "trim/run/batch_run.h"
+#include "trim/run/process_start.h"
 
 namespace fs = std::filesystem;
 using namespace phototrim;
@@ -59,6 +60,7 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  phototrim::PrepareProcessForRuns();
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s PHOTOS [--rounds R] [--jobs N] [--reduce]\n", argv[0]);
     return 64;

@@ -16,6 +16,7 @@
 #include "platform/standard_streams.h"
 #include "trim/messages.h"
 #include "trim/run/batch_run.h"
+#include "trim/run/process_start.h"
 
 namespace {
 
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
   using namespace phototrim;
   using namespace phototrim::cli;
   EnsureStandardStreams();
+  PrepareProcessForRuns();
   Options options;
   std::string error;
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -62,7 +64,7 @@ int main(int argc, char** argv) {
     std::printf("phototrim-batch %s\n", PHOTOTRIM_VERSION);
     return kExitFinished;
   }
-  // Saving makes each output folder the current folder, so relative folders are fixed first.
+  // The folders are fixed once, whatever the current folder becomes (entering the input below).
   // The input folder is stored with its separator, as the window's folder picker does, so that the
   // mirrored paths have a single one at the seam.
   options.inputFolder = AbsolutePath(options.inputFolder);

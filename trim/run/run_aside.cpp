@@ -20,9 +20,11 @@ void RunAside(const std::function<void()>& work, const std::function<void()>& pu
   std::condition_variable ended;
   bool done = false;
   std::exception_ptr failure;
-  std::thread thread;
+  // Joined however this function is left: a pump that throws waits for the work, then goes on
+  // throwing, instead of leaving a thread that ends the process.
+  std::jthread thread;
   try {
-    thread = std::thread([&] {
+    thread = std::jthread([&] {
       try {
         work();
       } catch (...) {

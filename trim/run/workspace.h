@@ -8,7 +8,6 @@
 #include "trim/bitmap.h"
 #include "trim/collect/collect_jpeg_files.h"
 #include "trim/run/event_pump.h"
-#include "trim/run/picture_memory.h"
 #include "trim/save/file_calls.h"
 #include "trim/save/folder_flushes.h"
 #include "trim/save/leftover_sweep.h"
@@ -32,7 +31,6 @@ struct Workspace {
   const FileCalls* Calls = nullptr;  // the calls output files are written with; the system's when null
 
   Workspace() {
-    KeepMemoryBetweenPictures();
     WorkBitmap.Reset(10, 10);
     ScratchBitmap.Reset(10, 10);
   }
