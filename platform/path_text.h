@@ -9,6 +9,10 @@ namespace phototrim {
 // Longest path text, in bytes, that a folder or output path may hold (a 2048-byte buffer with its NUL).
 inline constexpr std::size_t kMaxPathBytes = 2047;
 
+// Longest output path, in bytes, that the run composes: what the system takes (PATH_MAX with its
+// NUL). Beyond it a path would have to be cut, and name another file.
+inline constexpr std::size_t kMaxOutputPathBytes = 4095;
+
 // 1 when the text ends with a separator, 0 when it does not, -2 when it is 2048 bytes or longer,
 // -3 when it is empty. In UTF-8 no byte of a multi-byte character can be '/', so a byte test is
 // already a character test. Callers test only for 1.

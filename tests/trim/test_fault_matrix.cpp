@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
+#include "platform/path_text.h"
 #include "support/child_process.h"
 #include "support/fault_sandbox.h"
 #include "support/picture_files.h"
@@ -352,17 +353,17 @@ std::string OutputFolderOfLength(const TestFolder& folder, std::size_t length) {
   return out;
 }
 
-TEST(FaultMatrix, OutputPathAtAndPast2047Bytes) {
+TEST(FaultMatrix, OutputPathAtAndPastTheSystemsLimit) {
   TestFolder folder;
-  const std::string out = OutputFolderOfLength(folder, 2038);
-  // At the limit: 2038 bytes of folder and "abcde.jpg" make 2047; saved there without a word.
+  const std::string out = OutputFolderOfLength(folder, kMaxOutputPathBytes - 9);
+  // At the limit: the folder and "abcde.jpg" make 4095 bytes; saved there without a word.
   WriteJpeg(folder / "in/abcde.jpg", 400, 300);
   TrialRun at(folder / "in/", out);
   at.Go();
   EXPECT_EQ(at.summary.SavedCount, 1);
   EXPECT_EQ(at.Count(text::kMemoNameTooLong), 0);
   const Bytes saved = testing::ReadBytes(out + "abcde.jpg");
-  // Past it: cut at 2047 bytes, both names would land on that picture. Each fails as a failed
+  // Past it: cut at the limit, both names would land on that picture. Each fails as a failed
   // save instead, and nothing is written.
   WriteJpeg(folder / "more/abcde.jpgx.jpg", 400, 300);
   WriteJpeg(folder / "more/abcde.jpgy.jpg", 400, 300);

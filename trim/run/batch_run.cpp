@@ -265,7 +265,7 @@ FileOutcome Run::ProcessFile(int index) {
     return AskAboutFailure(QuestionKind::BadName, Format(text::kAskBadName, path.c_str()), text::kMemoBadName);
   const std::string outputPath = ComposeOutputPath(path, in, host_.OutputFolder());
   const std::string askSave = Format(text::kAskSave, outputPath.c_str());
-  if (outputPath.size() > kMaxPathBytes) {
+  if (outputPath.size() > kMaxOutputPathBytes) {
     // Cut short, the path would name another file, or one in another folder: nothing is written.
     host_.AddMemoLine(text::kMemoNameTooLong);
     host_.ShowFailureReason(std::strerror(ENAMETOOLONG));
@@ -416,7 +416,9 @@ mode_t NewFileModeFor(const std::string& input) {
 
 std::string ComposeOutputPath(const std::string& path, const std::string& in, const std::string& out) {
   std::string result = out;
-  if (EndsWithSeparator(out) != 1) result += '/';
+  // A byte test: no byte of a multi-byte UTF-8 character is '/', and an output folder may be longer
+  // than the texts EndsWithSeparator measures.
+  if (out.empty() || out.back() != '/') result += '/';
   return result.append(path, std::min(in.size(), path.size()));
 }
 

@@ -36,7 +36,7 @@ RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs = 1,
 
 // The output path of the file `path` of a run whose input folder text is `in` and output folder
 // text `out`: `out`, a '/' when it has none at its end, and the tail of `path` after the byte length
-// of `in`. Never cut: a path of more than 2047 bytes is the run's to refuse. `path` must not be
+// of `in`. Never cut: a path longer than kMaxOutputPathBytes is the run's to refuse. `path` must not be
 // shorter than `in`.
 std::string ComposeOutputPath(const std::string& path, const std::string& in, const std::string& out);
 
