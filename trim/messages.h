@@ -41,6 +41,8 @@ inline constexpr char kAbortedStatus[] = "作業を中断しました。保存�
 inline constexpr char kSaveNoFolder[] = "保存先フォルダが指定されていません。";
 inline constexpr char kSaveCannotCreate[] = "保存先フォルダを作成出来ません。\n%s";
 inline constexpr char kSaveFailed[] = "保存先フォルダを作成出来ません。";
+// A write that failed in a folder that exists, with the reason.
+inline constexpr char kSaveWriteFailedBecause[] = "JPEGファイルを書き込めませんでした。\n%s";
 
 // Refusals of the high-quality reduction.
 inline constexpr char kHqAspect[] = "比率が違うので高画質圧縮を中断しました。(幅 %d  高さ%d)";

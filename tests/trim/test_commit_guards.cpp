@@ -131,7 +131,7 @@ TEST(CommitGuards, NoFileOfTheRunIsReplacedByALaterOneOfTheSameRun) {
       EXPECT_EQ(run.summary.SavedCount, 1);
       EXPECT_EQ(run.summary.ErrorCount, 1);
       EXPECT_EQ(run.host.questionKinds, (std::vector<QuestionKind>{QuestionKind::ExistingFile, QuestionKind::Save}));
-      EXPECT_EQ(run.host.failureReasons, std::vector<std::string>{text::kReasonWouldReplaceOwnOutput});
+      EXPECT_EQ(run.host.notices.front(), Format(text::kSaveWriteFailedBecause, text::kReasonWouldReplaceOwnOutput));
     }
   }
 }

@@ -242,7 +242,7 @@ TEST_F(JpegSave, ReplacesAnExistingFileWhole) {
 TEST_F(JpegSave, AFolderOfTheTargetNameIsNotReplaced) {
   testing::MakeFolders(folder_ / "a.jpg/inside");
   EXPECT_EQ(Save(folder_ / "a.jpg", Pattern(8, 8)), kSaveWriteFailed);
-  EXPECT_EQ(notices_, std::vector<std::string>{text::kSaveFailed});
+  EXPECT_EQ(notices_, std::vector<std::string>{Format(text::kSaveWriteFailedBecause, std::strerror(EISDIR))});
   EXPECT_FALSE(TemporaryFileLeft());
   EXPECT_TRUE(FolderExists(folder_ / "a.jpg/inside"));
 }
@@ -265,7 +265,7 @@ TEST_F(JpegSave, AWriteThatFailsHalfwayLeavesTheOldFileAndNoTemporaryFile) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(result, kSaveWriteFailed);
-  EXPECT_EQ(notices_, std::vector<std::string>{text::kSaveFailed});
+  EXPECT_EQ(notices_, std::vector<std::string>{Format(text::kSaveWriteFailedBecause, std::strerror(EFBIG))});
   EXPECT_TRUE(ReadBytes(folder_ / "a.jpg") == old);
   EXPECT_FALSE(TemporaryFileLeft());
 }
@@ -280,7 +280,7 @@ TEST_F(JpegSave, ReadOnlyFolderAndReadOnlyTargetAreRefused) {
   ASSERT_EQ(::chmod((folder_ / "kept.jpg").c_str(), 0444), 0);
   EXPECT_EQ(Save(folder_ / "kept.jpg", Pattern(8, 8)), kSaveWriteFailed);
   EXPECT_TRUE(ReadBytes(folder_ / "kept.jpg") == old);
-  EXPECT_EQ(notices_, std::vector<std::string>(2, text::kSaveFailed));
+  EXPECT_EQ(notices_, std::vector<std::string>(2, Format(text::kSaveWriteFailedBecause, std::strerror(EACCES))));
   EXPECT_FALSE(TemporaryFileLeft());
 }
 

@@ -9,6 +9,7 @@
 #include "support/picture_files.h"
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
+#include "trim/format.h"
 #include "trim/messages.h"
 #include "trim/result_codes.h"
 #include "trim/run/batch_run.h"
@@ -99,8 +100,9 @@ TEST_F(WritePath, EachFailingCallLeavesTheOldPictureAndNoTemporaryFileAndSaysWhy
       calls.failing = row.which >= 0 ? row.which : clean.Count(row.kind) - 1;
       calls.error = row.error;
       EXPECT_EQ(Save(folder_ / "out/a.jpg", calls, ahead), kSaveWriteFailed);
-      EXPECT_EQ(notices_, std::vector<std::string>{text::kSaveFailed});
-      EXPECT_EQ(reason_, std::strerror(row.error == 0 ? ENOSPC : row.error));  // no progress: a full disk
+      const std::string reason = std::strerror(row.error == 0 ? ENOSPC : row.error);  // no progress: a full disk
+      EXPECT_EQ(notices_, std::vector<std::string>{Format(text::kSaveWriteFailedBecause, reason.c_str())});
+      EXPECT_EQ(reason_, reason);
       // Only the folder flush fails after the new picture has its name.
       if (std::string(row.kind) != "folder") {
         EXPECT_EQ(testing::ReadBytes(folder_ / "out/a.jpg"), old);

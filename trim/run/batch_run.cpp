@@ -299,7 +299,7 @@ FileOutcome Run::ProcessFile(int index) {
   }
   if (stopped) return StopForAbort();
   if (saved != kOk) {
-    if (!reason.empty()) host_.ShowFailureReason(reason);
+    if (!reason.empty() && saved != kSaveWriteFailed) host_.ShowFailureReason(reason);  // else in the notice
     return AskAboutFailure(QuestionKind::Save, askSave, text::kMemoSave);
   }
 

@@ -106,6 +106,12 @@ int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
   const auto fail = [&failWith](int code, const std::string& notice, int error) {
     return failWith(code, notice, error > 0 ? std::strerror(error) : "");
   };
+  // The folder is there: the notice says what went wrong instead (the encoder alone gives no reason).
+  const auto failWriting = [&failWith](const std::string& reason) {
+    return failWith(kSaveWriteFailed, reason.empty() ? text::kSaveFailed : Format(text::kSaveWriteFailedBecause, reason.c_str()),
+                    reason);
+  };
+  const auto errorText = [](int error) { return std::string(error > 0 ? std::strerror(error) : ""); };
   if (host.reason) host.reason->clear();
   if (path.size() <= 2) return fail(kSavePathTooShort, text::kSaveNoFolder, 0);
   const std::string folder = FolderPartOf(path);  // as the notice names it
@@ -137,14 +143,14 @@ int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
     case CommitResult::TargetExists:
       return kSaveTargetExists;
     case CommitResult::WouldReplaceOwn:
-      return failWith(kSaveWriteFailed, text::kSaveFailed, text::kReasonWouldReplaceOwnOutput);
+      return failWriting(text::kReasonWouldReplaceOwnOutput);
     case CommitResult::Failed:
-      return fail(kSaveWriteFailed, text::kSaveFailed, file.Error());
+      return failWriting(errorText(file.Error()));
   }
   flushes.Add(absoluteFolder);
   if (!host.folderFlushes) {
     const std::vector<FolderFlushFailure> failures = ownFlushes.FlushAll(calls);
-    if (!failures.empty()) return fail(kSaveWriteFailed, text::kSaveFailed, failures.front().error);
+    if (!failures.empty()) return failWriting(errorText(failures.front().error));
   }
   return kOk;
 }

@@ -24,7 +24,8 @@ struct SaveJpegHost {
   FolderFlushes* folderFlushes = nullptr;
   const FileCalls* calls = nullptr;  // the system's own calls when null
   // Receives the system's words for a failure ("Read-only file system"), or ours where no system
-  // call failed; empty for a path too short, or an encoder that gave up on its own.
+  // call failed; empty for a path too short, or an encoder that gave up on its own. The notice of
+  // a failed write (kSaveWriteFailed) carries it already.
   std::string* reason = nullptr;
   // Whether a file that stands at the path may be replaced. Without it, a file that appeared since
   // the caller looked is left as it is, and the save returns kSaveTargetExists without a notice.
