@@ -17,6 +17,7 @@ packages=(
   fonts-ipafont-mincho     # the splash line's Mincho face
   xvfb xauth               # running the window without a display (xvfb-run)
   clang libclang-rt-14-dev # the fuzzing targets (libFuzzer, ASan, UBSan)
+  dosfstools fusefat       # a FAT32 memory card mounted without a kernel module, for the save tests
   go-md2man                # the manual pages, written in Markdown
   dpkg-dev                 # dpkg-shlibdeps, for the Debian package's Depends
   lintian desktop-file-utils appstream man-db bash-completion  # the checks of the package and its files
