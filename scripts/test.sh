@@ -33,7 +33,7 @@ cmake --build build-tsan -j "$jobs"
 # The arithmetic of one picture on one thread is left out: nothing there for it to see, and ten times
 # slower under it.
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan -j "$jobs" --output-on-failure \
-  -E '^(ReduceHighQualityTest|ExactArithmeticTest|CropCenteredTest|ReducePlainTest|WindowDecode)\.' 
+  -E '^(ReduceHighQualityTest|ExactArithmeticTest|CropCenteredTest|ReducePlainTest|WindowDecode)\.'
 
 # The fuzzing targets, built with clang, each for 60 seconds on the generated seeds; a finding fails.
 bash fuzz/run_fuzz.sh 60
