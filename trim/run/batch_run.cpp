@@ -45,7 +45,13 @@ class DirectWorkHost : public FileWorkHost {
   BatchHost& host_;
 };
 
-mode_t NewFileModeFor(const std::string& input);
+// A new output of a private input is no more readable than its input: the read bits of group and
+// others pass on (the umask still applies); an input that is gone gives no limit of its own.
+mode_t NewFileModeFor(const std::string& input) {
+  struct stat st {};
+  if (::stat(input.c_str(), &st) != 0) return 0666;
+  return 0600 | ((st.st_mode & S_IRGRP) ? 0060 : 0) | ((st.st_mode & S_IROTH) ? 0006 : 0);
+}
 
 class Run {
  public:
@@ -402,14 +408,6 @@ void Run::Finish() {
   host_.ShowNotice(NoticeKind::Final, finalText);
   host_.SetStatusText(finalText);
   host_.LeaveRunningState();
-}
-
-// A new output of a private input is no more readable than its input: the read bits of group and
-// others pass on (the umask still applies); an input that is gone gives no limit of its own.
-mode_t NewFileModeFor(const std::string& input) {
-  struct stat st {};
-  if (::stat(input.c_str(), &st) != 0) return 0666;
-  return 0600 | ((st.st_mode & S_IRGRP) ? 0060 : 0) | ((st.st_mode & S_IROTH) ? 0006 : 0);
 }
 
 }  // namespace
