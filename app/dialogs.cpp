@@ -33,6 +33,8 @@ QMessageBox* MakeMessageBox(BoxKind kind, QWidget* parent, const QString& title,
     QPushButton* yes = box->addButton(QString::fromUtf8("はい"), QMessageBox::YesRole);
     box->addButton(QString::fromUtf8("いいえ"), QMessageBox::NoRole);
     box->setDefaultButton(yes);
+    // Escape and the close box give the safe answer: はい stops, where いいえ would overwrite or go on.
+    box->setEscapeButton(yes);
     // Desktop themes may put the affirmative button last; はい stands first whatever the theme says.
     // (0 is the Windows order of QDialogButtonBox.)
     box->setStyleSheet(QStringLiteral("QDialogButtonBox { button-layout: 0; }"));

@@ -1,9 +1,11 @@
 // Start-up, the splash window, the message boxes and the error box for exceptions.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -154,6 +156,36 @@ TEST(MessageBoxes, QuestionsHaveNoIconAndYesFirstAndDefault) {
 
   std::unique_ptr<QMessageBox> error(app::MakeMessageBox(app::BoxKind::Error, nullptr, QStringLiteral("題"), {}));
   EXPECT_EQ(error->icon(), QMessageBox::Critical);
+}
+
+TEST(MessageBoxes, EscapeAndClosingAQuestionAnswerStopAsHaiDoes) {
+  // Each way out of a real question, taken while it is up; only いいえ itself means go on.
+  struct Way {
+    const char* name;
+    std::function<void(QMessageBox*)> take;
+    bool stop;
+  };
+  const Way ways[] = {
+      {"Escape", [](QMessageBox* box) { SendKey(box, Qt::Key_Escape); }, true},
+      {"close box", [](QMessageBox* box) { box->close(); }, true},
+      {"Return", [](QMessageBox* box) { SendKey(box, Qt::Key_Return); }, true},
+      {"いいえ", [](QMessageBox* box) { box->buttons()[0]->text() == QString::fromUtf8("いいえ") ? box->buttons()[0]->click()
+                                                                                         : box->buttons()[1]->click(); },
+       false},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    bool took = false;
+    QTimer::singleShot(0, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        took = true;
+        way.take(box);
+      }
+    });
+    app::QtDialogs dialogs;
+    EXPECT_EQ(dialogs.Ask(QStringLiteral("題"), QString::fromUtf8("中断しますか？")), way.stop);
+    EXPECT_TRUE(took);
+  }
 }
 
 TEST(MessageBoxes, EveryBoxIsWideEnoughForItsWholeTitle) {
