@@ -28,7 +28,8 @@ TForm2::TForm2(QWidget* owner, SplashOptions options) : QDialog(owner), options_
 
   Image1 = new QLabel(this);
   Image1->setObjectName(QStringLiteral("Image1"));
-  Image1->setPixmap(QPixmap::fromImage(SplashPicture()));
+  // Drawn for the screen's pixels: on a scaled desktop the enlarged 800 x 600 picture would be blurred.
+  Image1->setPixmap(QPixmap::fromImage(SplashPicture(devicePixelRatioF())));
   Image1->setGeometry(0, 0, kSplashWidth, kSplashHeight);
   Image1->installEventFilter(this);
 

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -47,10 +48,10 @@ void RunHandler(const std::function<void()>& handler) {
 }
 
 void PrepareEnvironment() {
-  // Qt 6 scales by the screen's dpi unless this is 0; a factor given to Qt by hand is dropped as well.
-  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-  qunsetenv("QT_SCALE_FACTOR");
-  qunsetenv("QT_SCREEN_SCALE_FACTORS");
+  // The window is laid out in logical pixels, and Qt multiplies it by the desktop's factor (a factor
+  // set by hand in QT_SCALE_FACTOR or QT_SCREEN_SCALE_FACTORS included). Not rounded: at 125 % and
+  // 150 % a whole factor would make the window too small or too large.
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
   PrepareWindowFonts();
 }
 

@@ -80,7 +80,9 @@ TEST_F(Splash, IsABorderlessBlackPictureWithTheRedMinchoLine) {
   EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
   EXPECT_EQ(splash.palette().color(QPalette::Window), QColor(Qt::black));
   EXPECT_EQ(splash.Image1->geometry(), QRect(0, 0, 800, 600));
-  EXPECT_EQ(splash.Image1->pixmap().size(), QSize(800, 600));
+  // 800 x 600 on the screen, drawn with as many pixels as the screen has there.
+  EXPECT_EQ(splash.Image1->pixmap().deviceIndependentSize(), QSizeF(800, 600));
+  EXPECT_EQ(splash.Image1->pixmap().size(), (QSizeF(800, 600) * splash.devicePixelRatioF()).toSize());
   EXPECT_EQ(splash.Label2->geometry(), QRect(24, 580, 265, 12));
   EXPECT_EQ(splash.Label2->text().toStdString(), "画面をクリックするとＵＲＬをブラウザで開けます。");
   EXPECT_EQ(splash.Label2->font().family(), QStringLiteral("IPAPMincho"));
