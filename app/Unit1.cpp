@@ -16,10 +16,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
 #include <QTimer>
 
 #include "app/app_texts.h"
 #include "app/application.h"
+#include "app/window_keyboard.h"
 #include "platform/file_system.h"
 #include "trim/run/batch_run.h"
 
@@ -46,6 +48,8 @@ TForm1::TForm1(Dialogs* dialogs, SplashOptions splash)
   CreateControls();
   SetTabOrder();
   ConnectHandlers();
+  LetReturnPressButtons(*this);
+  ShowSliderNumber(*TrackBar1);
   UpdateControlStates();
   FormCreate();
 }

@@ -2,6 +2,7 @@
 #include "app/window_style.h"
 
 #include <QPainter>
+#include <QStyleOption>
 #include <QStyleFactory>
 #include <qdrawutil.h>
 
@@ -17,6 +18,16 @@ WindowStyle::WindowStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("F
 int WindowStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
   if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) return kLabelGap;
   return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
+void WindowStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                                     const QWidget* widget) const {
+  QProxyStyle::drawComplexControl(control, option, painter, widget);
+  if (control != CC_Slider || !(option->state & State_HasFocus)) return;
+  QStyleOptionFocusRect focus;
+  focus.QStyleOption::operator=(*option);
+  focus.rect = option->rect.adjusted(1, 1, -1, -1);
+  drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
 }
 
 CaptionedGroupBox::CaptionedGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}

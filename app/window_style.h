@@ -12,6 +12,9 @@ class WindowStyle : public QProxyStyle {
  public:
   WindowStyle();
   int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr, const QWidget* widget = nullptr) const override;
+  // A slider with the focus is framed as a button with the focus is: Fusion only tints its handle.
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                          const QWidget* widget = nullptr) const override;
 };
 
 // A group box whose caption stands on its frame line 8 pixels from the left, as on the classic
