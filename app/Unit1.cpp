@@ -21,6 +21,7 @@
 
 #include "app/app_texts.h"
 #include "app/application.h"
+#include "app/window_accessibility.h"
 #include "app/window_keyboard.h"
 #include "platform/file_system.h"
 #include "trim/run/batch_run.h"
@@ -50,6 +51,7 @@ TForm1::TForm1(Dialogs* dialogs, SplashOptions splash)
   ConnectHandlers();
   LetReturnPressButtons(*this);
   ShowSliderNumber(*TrackBar1);
+  DescribeForScreenReaders(*this);
   UpdateControlStates();
   FormCreate();
 }
