@@ -23,6 +23,7 @@
 #include "app/application.h"
 #include "app/window_accessibility.h"
 #include "app/window_keyboard.h"
+#include "app/window_style.h"
 #include "platform/file_system.h"
 #include "trim/run/batch_run.h"
 
@@ -46,6 +47,7 @@ TForm1::TForm1(Dialogs* dialogs, SplashOptions splash)
       runJobs_(OnlineCores()) {
   setObjectName(QStringLiteral("Form1"));
   setFixedSize(kClientWidth, kClientHeight);
+  UseWindowLook(*this);
   CreateControls();
   SetTabOrder();
   ConnectHandlers();

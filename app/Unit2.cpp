@@ -13,6 +13,7 @@
 #include "app/application.h"
 #include "app/splash_picture.h"
 #include "app/window_fonts.h"
+#include "app/window_style.h"
 
 namespace phototrim::app {
 
@@ -21,6 +22,7 @@ TForm2::TForm2(QWidget* owner, SplashOptions options) : QDialog(owner), options_
   setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   setModal(true);
   setAcceptDrops(false);
+  UseWindowLook(*this);
   QPalette black = palette();
   black.setColor(QPalette::Window, Qt::black);
   setPalette(black);

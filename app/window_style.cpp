@@ -1,10 +1,15 @@
 // The window's style and its captioned group box.
 #include "app/window_style.h"
 
+#include <QDialogButtonBox>
+#include <QMessageBox>
 #include <QPainter>
 #include <QStyleOption>
 #include <QStyleFactory>
 #include <qdrawutil.h>
+
+#include "app/app_texts.h"
+#include "app/window_fonts.h"
 
 namespace phototrim::app {
 
@@ -20,6 +25,13 @@ int WindowStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, con
   return QProxyStyle::pixelMetric(metric, option, widget);
 }
 
+int WindowStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                           QStyleHintReturn* returnData) const {
+  if (hint == SH_DialogButtonLayout && widget && qobject_cast<const QMessageBox*>(widget->window()))
+    return QDialogButtonBox::WinLayout;
+  return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
 void WindowStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                                      const QWidget* widget) const {
   QProxyStyle::drawComplexControl(control, option, painter, widget);
@@ -28,6 +40,11 @@ void WindowStyle::drawComplexControl(ComplexControl control, const QStyleOptionC
   focus.QStyleOption::operator=(*option);
   focus.rect = option->rect.adjusted(1, 1, -1, -1);
   drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
+}
+
+void UseWindowLook(QWidget& widget) {
+  widget.setFont(WindowFont(kWindowFontFamily, QFont::SansSerif));
+  widget.setPalette(widget.style()->standardPalette());
 }
 
 CaptionedGroupBox::CaptionedGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
