@@ -51,6 +51,11 @@ void PrepareEnvironment() {
   // The window is laid out in logical pixels, and Qt multiplies it by the desktop's factor (a factor
   // set by hand in QT_SCALE_FACTOR or QT_SCREEN_SCALE_FACTORS included). Not rounded: at 125 % and
   // 150 % a whole factor would make the window too small or too large.
+  // On a Wayland desktop, natively there (Qt 6.4 would take X11 through XWayland under GNOME), and
+  // X11 where Qt's Wayland plugin or the compositor cannot be had. A platform named by hand stands.
+  const bool waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                              qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+  if (waylandSession && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "wayland;xcb");
   QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
   PrepareWindowFonts();
 }

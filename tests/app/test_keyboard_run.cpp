@@ -24,6 +24,7 @@ using testing::WindowUnderTest;
 namespace fs = std::filesystem;
 
 void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
   QKeyEvent press(QEvent::KeyPress, key, modifiers);
   QKeyEvent release(QEvent::KeyRelease, key, modifiers);
   QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
