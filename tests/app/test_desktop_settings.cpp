@@ -13,47 +13,32 @@
 namespace phototrim {
 namespace {
 
-using testing::WindowUnderTest;
+// A desktop's large font and dark colours, set on the application as a configuration tool does.
+void ImposeDesktopLook() {
+  QFont large(QStringLiteral("DejaVu Sans"));
+  large.setPixelSize(20);
+  QApplication::setFont(large);
+  QApplication::setPalette(QPalette(QColor(0x30, 0x30, 0x30), QColor(0x20, 0x20, 0x20)));
+}
 
-// A desktop's large font and dark colours, set on the application (as a configuration tool does)
-// before the window exists and again while it is up; put back afterwards.
-class DesktopSettings : public ::testing::Test {
- protected:
-  void SetUp() override { Impose(); }
-  void TearDown() override {
-    QApplication::setFont(font_);
-    QApplication::setPalette(palette_);
-  }
-  static void Impose() {
-    QFont large(QStringLiteral("DejaVu Sans"));
-    large.setPixelSize(20);
-    QApplication::setFont(large);
-    QPalette dark(QColor(0x30, 0x30, 0x30), QColor(0x20, 0x20, 0x20));
-    dark.setColor(QPalette::WindowText, Qt::white);
-    QApplication::setPalette(dark);
-  }
-  static void ExpectOwnLook(QWidget& top) {
-    const QColor light = top.style()->standardPalette().color(QPalette::Window);
-    for (QWidget* widget : top.findChildren<QWidget*>()) {
+TEST(DesktopSettings, WindowAndBoxesKeepTheirFaceAndColours) {
+  const QFont font = QApplication::font();
+  const QPalette palette = QApplication::palette();
+  ImposeDesktopLook();  // before the window exists
+  testing::WindowUnderTest window;
+  window->show();
+  ImposeDesktopLook();  // and while it is up
+  std::unique_ptr<QMessageBox> box(app::MakeMessageBox(app::BoxKind::Question, window.form.get(), "題", "本文"));
+  const QColor light = window->style()->standardPalette().color(QPalette::Window);
+  for (QWidget* top : {static_cast<QWidget*>(window.form.get()), static_cast<QWidget*>(box.get())})
+    for (QWidget* widget : top->findChildren<QWidget*>()) {
       SCOPED_TRACE(widget->objectName().toStdString() + " " + widget->metaObject()->className());
       EXPECT_EQ(widget->font().pixelSize(), 12);
       EXPECT_TRUE(widget->font().family().startsWith(QStringLiteral("IPA")));
       EXPECT_EQ(widget->palette().color(QPalette::Window), light);
     }
-  }
-  QFont font_ = QApplication::font();
-  QPalette palette_ = QApplication::palette();
-};
-
-TEST_F(DesktopSettings, WindowAndBoxesKeepTheirFaceAndColours) {
-  WindowUnderTest window;
-  window->show();
-  Impose();  // a change while the window is up
-  ExpectOwnLook(*window.form);
-  for (const app::BoxKind kind : {app::BoxKind::Notice, app::BoxKind::Question}) {
-    std::unique_ptr<QMessageBox> box(app::MakeMessageBox(kind, window.form.get(), QStringLiteral("題"), QStringLiteral("本文")));
-    ExpectOwnLook(*box);
-  }
+  QApplication::setFont(font);
+  QApplication::setPalette(palette);
 }
 
 }  // namespace

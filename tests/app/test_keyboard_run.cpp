@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,29 +17,23 @@
 namespace phototrim {
 namespace {
 
-using testing::ScriptedDialogs;
-using testing::TestFolder;
-using testing::WindowUnderTest;
-namespace fs = std::filesystem;
+using Kind = testing::ScriptedDialogs::Kind;
 
 void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   ASSERT_NE(QApplication::focusWidget(), nullptr);
-  QKeyEvent press(QEvent::KeyPress, key, modifiers);
-  QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+  QKeyEvent press(QEvent::KeyPress, key, modifiers), release(QEvent::KeyRelease, key, modifiers);
   QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
   QCoreApplication::sendEvent(QApplication::focusWidget(), &release);
 }
 
-std::string Focused() { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : ""; }
-
-// Tab (or Shift+Tab) until `name` has the focus; false when it never comes.
-bool TabTo(const std::string& name, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  for (int i = 0; i < 40 && Focused() != name; ++i) Press(modifiers ? Qt::Key_Backtab : Qt::Key_Tab, modifiers);
-  return Focused() == name;
+// Tab (Shift+Tab backwards) until `name` has the focus; false when it never comes.
+bool TabTo(const char* name, bool backwards = false) {
+  for (int i = 0; i < 40 && QApplication::focusWidget()->objectName() != QLatin1String(name); ++i)
+    Press(backwards ? Qt::Key_Backtab : Qt::Key_Tab, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+  return QApplication::focusWidget()->objectName() == QLatin1String(name);
 }
 
-template <typename Done>
-bool WaitFor(Done done) {
+bool WaitFor(const std::function<bool()>& done) {
   QElapsedTimer clock;
   clock.start();
   while (!done() && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -48,36 +41,33 @@ bool WaitFor(Done done) {
 }
 
 TEST(KeyboardRun, FoldersQualityAndRunWithoutAMouse) {
-  TestFolder folder;
+  testing::TestFolder folder;
   testing::WriteJpeg(folder / "in/a.jpg", 400, 300);
-  testing::WriteJpeg(folder / "in/b.jpg", 400, 300);
-  fs::create_directories(folder / "out");
-  WindowUnderTest window;
+  std::filesystem::create_directories(folder / "out");
+  testing::WindowUnderTest window;
   window.dialogs.folders = {QString::fromStdString(folder / "in"), QString::fromStdString(folder / "out")};
   window->show();
   QApplication::setActiveWindow(window.form.get());
   window->Edit1->setFocus(Qt::TabFocusReason);
+  auto boxes = [&](Kind kind) { return window.dialogs.Texts(kind).size(); };
 
-  auto pickedFolders = [&] { return window.dialogs.Texts(ScriptedDialogs::Kind::GetFolder).size(); };
   ASSERT_TRUE(TabTo("BitBtn8"));
   Press(Qt::Key_Return);
-  ASSERT_TRUE(WaitFor([&] { return pickedFolders() == 1; })) << "Return presses the input folder's button";
+  ASSERT_TRUE(WaitFor([&] { return boxes(Kind::GetFolder) == 1; })) << "Return presses the focused button";
   ASSERT_TRUE(TabTo("BitBtn1"));
   Press(Qt::Key_Enter, Qt::KeypadModifier);
-  ASSERT_TRUE(WaitFor([&] { return pickedFolders() == 2; })) << "and the keypad's Enter the output folder's";
+  ASSERT_TRUE(WaitFor([&] { return boxes(Kind::GetFolder) == 2; })) << "and so does the keypad's Enter";
   EXPECT_EQ(window->Edit2->text().toStdString(), folder / "out/");
 
-  // The quality: arrows move it, and a tip over the handle says the number.
   ASSERT_TRUE(TabTo("TrackBar1"));
   for (int i = 0; i < 5; ++i) Press(Qt::Key_Left);
   EXPECT_EQ(window->TrackBar1->value(), 85);
-  EXPECT_EQ(QToolTip::text().toStdString(), "85");
+  EXPECT_EQ(QToolTip::text().toStdString(), "85") << "the slider says its number";
 
-  ASSERT_TRUE(TabTo("BitBtn2", Qt::ShiftModifier));
+  ASSERT_TRUE(TabTo("BitBtn2", true));
   Press(Qt::Key_Return);
-  ASSERT_TRUE(WaitFor([&] { return !window.dialogs.Texts(ScriptedDialogs::Kind::Notice).empty(); }));
-  EXPECT_TRUE(fs::exists(folder / "out/a.jpg"));
-  EXPECT_TRUE(fs::exists(folder / "out/b.jpg"));
+  ASSERT_TRUE(WaitFor([&] { return boxes(Kind::Notice) == 1; })) << "the run's summary";
+  EXPECT_TRUE(std::filesystem::exists(folder / "out/a.jpg"));
 }
 
 }  // namespace
