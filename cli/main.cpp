@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
   const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::clamp(cores, 1L, 256L));
   const RunSummary summary = RunBatch(workspace, host, jobs);
   if (summary.aborted) return kExitStopped;
+  if (summary.outputIsInput) return kExitOutputIsInput;
   if (!summary.started) return kExitRefused;
   // Files that were never met are as missing from the output as files that failed.
   return summary.ErrorCount > 0 || host.UnreadableFolders() > 0 ? kExitFinishedWithErrors : kExitFinished;

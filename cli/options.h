@@ -35,6 +35,8 @@ inline constexpr int kExitFinished = 0;
 inline constexpr int kExitFinishedWithErrors = 1;
 inline constexpr int kExitStopped = 2;
 inline constexpr int kExitRefused = 3;
+// Refused because the output folder is the input folder: the run would have replaced the originals.
+inline constexpr int kExitOutputIsInput = 4;
 inline constexpr int kExitUsage = 64;
 
 // Reads the arguments (without the program name). False with a one-line reason in `error` when

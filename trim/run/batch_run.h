@@ -9,6 +9,7 @@ namespace phototrim {
 // How a run ended, in numbers, for hosts that answer with more than texts (an exit status).
 struct RunSummary {
   bool started = false;  // false when a start check refused the run
+  bool outputIsInput = false;  // refused because the output folder is the input folder
   // stopped by the abort (also while the files were being collected, before the run started), a
   // question answered はい, or memory running out outside the picture operations
   bool aborted = false;
