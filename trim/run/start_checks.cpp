@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <vector>
 
 #include "platform/folder_listing.h"
 
@@ -37,21 +38,33 @@ bool FixedSizeUnusable(const SizeSettings& size) {
 }
 
 OutputFolderFault CheckOutputFolder(const std::string& input, const std::string& output) {
-  const auto in = FolderIdentity(input), out = FolderIdentity(output);
-  if (in && out && *in == *out) return OutputFolderFault::SameAsInput;
-  // The nearest part of the path that exists decides: the folders below it are made by the save.
+  const auto in = FolderIdentity(input);
+  // The nearest part of the path that exists, and the names below it that the save is to make.
   // Without its trailing separators, a file named as a folder ("out/") is found as the file it is.
   std::string existing = output;
   while (existing.size() > 1 && existing.back() == '/') existing.pop_back();
+  std::vector<std::string> toMake;
   struct stat st {};
-  for (int depth = 0; ::stat(existing.c_str(), &st) != 0; ++depth) {
+  while (::stat(existing.c_str(), &st) != 0) {
     // Any other refusal (a folder that may not be searched) is left to the save to report.
-    if ((errno != ENOENT && errno != ENOTDIR) || depth > 4096) return OutputFolderFault::None;
+    if (errno != ENOENT && errno != ENOTDIR) return OutputFolderFault::None;
     const std::string parent = ParentOf(existing);
     if (parent == existing) return OutputFolderFault::None;
+    toMake.push_back(existing.substr(existing.rfind('/') + 1));
     existing = parent;
   }
   if (!S_ISDIR(st.st_mode)) return OutputFolderFault::NotAFolder;
+  // Folders still to be made are new folders, so ".." below them climbs back by name alone:
+  // "in/new/.." is "in" once "new" is made.
+  std::string reached = existing;
+  int depth = 0;
+  for (auto name = toMake.rbegin(); name != toMake.rend(); ++name) {
+    if (*name == "." || name->empty()) continue;
+    if (*name != "..") ++depth;
+    else if (depth > 0) --depth;
+    else reached += "/..";
+  }
+  if (depth == 0 && in && FolderIdentity(reached) == in) return OutputFolderFault::SameAsInput;
   struct statvfs fs {};
   if (::statvfs(existing.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY)) return OutputFolderFault::ReadOnly;
   return OutputFolderFault::None;
