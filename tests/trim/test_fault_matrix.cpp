@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sys/stat.h>
@@ -314,6 +316,28 @@ TEST(FaultMatrix, PermissionDeniedOnAnInputFileIsADecodeFailure) {
     EXPECT_EQ(run.summary.ErrorCount, 1);
   });
   EXPECT_EQ(testing::ListFilesBelow(folder / "out"), std::vector<std::string>{"b.jpg"});
+}
+
+TEST(FaultMatrix, FilesOutOfReachAreDecodeFailuresWithTheirReasonNotMissing) {
+  TestFolder folder;
+  WriteJpeg(folder / "in/a.jpg", 400, 300);
+  ASSERT_EQ(::symlink("nowhere.jpg", (folder / "in/b_dangling.jpg").c_str()), 0);
+  ASSERT_EQ(::symlink("c_loop.jpg", (folder / "in/c_loop.jpg").c_str()), 0);
+  WriteJpeg(folder / "in/d_unsearchable/d.jpg", 400, 300);
+  ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod((folder / "in/d_unsearchable").c_str(), 0644), 0);  // listed, not entered
+  testing::MakeFolders(folder / "out");
+  ASSERT_EQ(::chmod((folder / "out").c_str(), 0777), 0);
+  InChild("dropping to nobody", testing::DropPrivileges, [&] {
+    TrialRun run(folder / "in/", folder / "out/");
+    run.Go();
+    EXPECT_EQ(run.host.questionKinds, std::vector<QuestionKind>(3, QuestionKind::Decode));
+    EXPECT_EQ(run.host.failureReasons,
+              (std::vector<std::string>{std::strerror(ENOENT), std::strerror(ELOOP), std::strerror(EACCES)}));
+    EXPECT_EQ(run.Count(text::kMemoDecode), 3);
+    EXPECT_EQ(run.summary.SavedCount, 1);
+  });
+  ASSERT_EQ(::chmod((folder / "in/d_unsearchable").c_str(), 0755), 0);
 }
 
 TEST(FaultMatrix, PermissionDeniedOnAnInputSubfolderAddsNothingFromIt) {
