@@ -69,6 +69,9 @@ inline constexpr char kReasonTooManyScans[] = "スキャンが多すぎます（
 inline constexpr char kReasonComponentMissing[] = "データのない色成分があります";
 inline constexpr char kReasonSizeLimit[] = "%dpx を超えるため処理できません（--no-size-limit で処理できます）";
 
+// phototrim-batch: the log on stdout could not be written whole; the pictures are not concerned.
+inline constexpr char kLogLost[] = "ログを標準出力に書き込めませんでした（保存したファイルには影響ありません）";
+
 // Any failure the run did not foresee, such as memory running out.
 inline constexpr char kOutOfMemory[] = "メモリが不足しているため処理を続けられません。\n\n%s";
 
