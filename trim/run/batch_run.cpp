@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/path_text.h"
 #include "trim/collect/collect_jpeg_files.h"
+#include "trim/run/event_pump.h"
 #include "trim/run/one_file_work.h"
 #include "trim/run/outputs_over_inputs.h"
 #include "trim/run/run_aside.h"
@@ -40,6 +41,7 @@ class DirectWorkHost : public FileWorkHost {
   void AddMemoLine(const std::string& line) override { host_.AddMemoLine(line); }
   void PumpEvents() override { host_.PumpEvents(); }
   bool NoSizeLimit() override { return host_.NoSizeLimit(); }
+  bool AbortEndsWork() override { return true; }
 
  private:
   BatchHost& host_;
@@ -65,6 +67,9 @@ class Run {
   // Saves the picture a worker encoded, with the quality read now, on a thread of its own.
   int SaveAhead(int index, const std::string& outputPath, const FileWork& work,
                 const std::vector<std::string>& lines, const SaveJpegHost& saveHost, bool& stopped);
+  // Encodes and writes the picture of the workspace, one at a time. An abort that comes while it
+  // does so abandons the file (`stopped`), as a run on workers abandons a file being encoded.
+  int SaveDirect(const std::string& outputPath, const SaveJpegHost& saveHost, bool& stopped);
   // The wait for a worker: the host's events, and whether the abort has come.
   bool PumpAndCheckAbort();
   // Puts a question; on はい the run is to stop: the abort flag is set and the memo says so.
@@ -279,7 +284,9 @@ FileOutcome Run::ProcessFile(int index) {
     case FileWorkEnd::OutOfMemory:
       return OutOfMemory(path);
     case FileWorkEnd::Cancelled:
-      return FileOutcome::Stop;  // the host ended the work; nothing of this file is used
+      // The host ended the work; nothing of this file is used. One at a time, that was the abort:
+      // the stop is told as a run on workers tells it when it stops waiting for the file.
+      return workers_ ? FileOutcome::Stop : StopForAbort();
   }
 
   const std::string outputPath = ComposeOutputPath(path, in_, out_);
@@ -302,7 +309,7 @@ FileOutcome Run::ProcessFile(int index) {
                               &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason};
   bool stopped = false;
   const int saved = workers_ ? SaveAhead(index, outputPath, work, lines, saveHost, stopped)
-                             : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
+                             : SaveDirect(outputPath, saveHost, stopped);
   if (stopped) return StopForAbort();
   if (saved != kOk) {
     if (!reason.empty()) host_.ShowFailureReason(reason);
@@ -387,6 +394,16 @@ int Run::SaveAhead(int index, const std::string& outputPath, const FileWork& wor
              if (PumpAndCheckAbort()) workers_->AbortFrom(index + 1);
            });
   for (const std::string& notice : notices) saveHost.showNotice(notice);
+  return saved;
+}
+
+int Run::SaveDirect(const std::string& outputPath, const SaveJpegHost& saveHost, bool& stopped) {
+  // An abort from before (seen once the picture was decoded) still lets this file be saved.
+  SaveJpegHost direct = saveHost;
+  EventPump pump([this] { host_.PumpEvents(); }, ws_.AbortRequested, ws_.PumpSlice);
+  if (!ws_.AbortRequested) direct.cancelled = [&pump] { return pump.ShouldStop(); };
+  const int saved = SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, direct);
+  stopped = saved == kStopped;
   return saved;
 }
 

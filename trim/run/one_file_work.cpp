@@ -70,10 +70,12 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
   EventPump pump(
       [&] {
         host.PumpEvents();
-        stop = host.Cancelled() || (abortStops && ws.AbortRequested);
+        stop = host.Cancelled() || ((abortStops || host.AbortEndsWork()) && ws.AbortRequested);
       },
       stop, ws.PumpSlice);
-  const auto stopped = [&] { return host.Cancelled() ? Ended(FileWorkEnd::Cancelled) : Ended(FileWorkEnd::ReductionAborted); };
+  const auto stopped = [&] {
+    return host.Cancelled() || !abortStops ? Ended(FileWorkEnd::Cancelled) : Ended(FileWorkEnd::ReductionAborted);
+  };
   const auto decodeFailure = [&](int result, const std::string& reason) {
     if (result == kOutOfMemory) return Ended(FileWorkEnd::OutOfMemory);
     if (result == kStopped) return stopped();
