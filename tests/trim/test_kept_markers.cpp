@@ -84,7 +84,7 @@ TEST(KeptMarkers, OnlyTheFirstExifAndTheProfileAreKeptOfAFileFullOfSegments) {
     EXPECT_EQ(std::make_pair(decoded->width, decoded->height), std::make_pair(24, 40));
     EXPECT_TRUE(decoded->profile == profile);
   }
-  if (!testing::kUnderAddressSanitizer) EXPECT_LT(after.peakRssKiB - before.peakRssKiB, 8 * 1024);
+  if (!testing::kUnderSanitizer) EXPECT_LT(after.peakRssKiB - before.peakRssKiB, 8 * 1024);
 }
 
 }  // namespace

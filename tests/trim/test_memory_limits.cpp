@@ -55,7 +55,7 @@ int SavedUnder(std::uint64_t limit, int jobs, const testing::TestFolder& folder)
 }
 
 TEST(MemoryLimits, TwoJobsSaveWhatOneSavesWhereTwoPicturesDoNotFitAtOnce) {
-  if (testing::kUnderAddressSanitizer) GTEST_SKIP() << "an address-space limit means nothing under AddressSanitizer";
+  if (testing::kUnderSanitizer) GTEST_SKIP() << "an address-space limit means nothing under a sanitizer";
   testing::TestFolder folder;
   // Progressive: libjpeg holds the coefficients of the whole picture (about 80 MB), and when the
   // system refuses them that is the file's out-of-memory outcome, not an unreadable file.
