@@ -49,6 +49,19 @@ class OpenFolder {
   int fd_ = -1;
 };
 
+// The output file as the encoder's sink, which gives up when the host says so.
+class CancellableSink : public ByteSink {
+ public:
+  CancellableSink(OutputFile& file, const std::function<bool()>& cancelled) : file_(file), cancelled_(cancelled) {}
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    return !(cancelled_ && cancelled_()) && file_.Write(data, size);
+  }
+
+ private:
+  OutputFile& file_;
+  const std::function<bool()>& cancelled_;
+};
+
 // Where one file goes, and how it may take its name.
 struct SaveTarget {
   int folderFd;
@@ -62,9 +75,11 @@ struct SaveTarget {
 // Each writer returns Done when the file stands complete at the target; on Failed the file's
 // Error() tells which system call refused, 0 when none did (the encoder gave up on its own).
 CommitResult WriteJpegFile(OutputFile& file, const SaveTarget& to, const Bitmap& picture,
-                           const std::vector<std::uint8_t>& colorProfile, int quality) {
+                           const std::vector<std::uint8_t>& colorProfile, int quality,
+                           const std::function<bool()>& cancelled) {
   if (!file.Open(to.folderFd, to.folder, to.name, to.mode, to.sweeps)) return CommitResult::Failed;
-  if (EncodeJpeg(picture, colorProfile, quality, file)) return file.Commit(to.rules);
+  CancellableSink sink(file, cancelled);
+  if (EncodeJpeg(picture, colorProfile, quality, sink)) return file.Commit(to.rules);
   file.Discard();
   return CommitResult::Failed;
 }
@@ -145,6 +160,7 @@ int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
     case CommitResult::WouldReplaceOwn:
       return failWriting(text::kReasonWouldReplaceOwnOutput);
     case CommitResult::Failed:
+      if (host.cancelled && host.cancelled()) return kStopped;  // given up, not failed
       return failWriting(errorText(file.Error()));
   }
   flushes.Add(absoluteFolder);
@@ -162,7 +178,7 @@ int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<s
   return SaveWith(path, host, [&](OutputFile& file, const SaveTarget& to) {
     // Read now, not at the start of the run: the slider may have moved since the last file.
     const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
-    return WriteJpegFile(file, to, picture, colorProfile, quality);
+    return WriteJpegFile(file, to, picture, colorProfile, quality, host.cancelled);
   });
 }
 

@@ -34,6 +34,9 @@ struct SaveJpegHost {
   WrittenOutputs* written = nullptr;
   // The most a new file may allow, within the umask (an existing file's own permissions pass on).
   mode_t newFileMode = 0666;
+  // Asked between pieces of the file as it is encoded; true gives the save up: nothing is written,
+  // no notice is shown, and the result is kStopped.
+  std::function<bool()> cancelled = nullptr;
 };
 
 // Writes `picture` as a baseline JFIF file (density unit 0 at 1 x 1, 2x2/1x1/1x1 sampling, the float

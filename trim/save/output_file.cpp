@@ -78,7 +78,12 @@ CommitResult OutputFile::Commit(const CommitRules& rules) {
   }
   const RenameMode mode = rules.mayReplace ? RenameMode::Replace : RenameMode::NoReplace;
   if (calls_.rename(folderFd_, temporaryName_.c_str(), name_.c_str(), mode) != 0) {
-    const bool exists = errno == EEXIST && mode == RenameMode::NoReplace;
+    bool exists = errno == EEXIST && mode == RenameMode::NoReplace;
+    // A folder of that name is no picture to ask about: no file can take its place.
+    if (exists && ::fstatat(folderFd_, name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+      exists = false;
+      errno = EISDIR;
+    }
     Fail();
     return exists ? CommitResult::TargetExists : CommitResult::Failed;
   }
