@@ -17,9 +17,15 @@ struct Thumbnail {
 // `longest` to the fewest pixels that still give `longSide` on that side.
 int ThumbnailScale(int longest, int longSide);
 
-// Decodes the JPEG file at `path` at ThumbnailScale, turned upright by its EXIF orientation.
-// kOk, or kLoadFailed / kOutOfMemory with `reason` (libjpeg's words or ours).
+// The thumbnail of a picture, upright by its EXIF orientation, at least `longSide` long (or the
+// whole picture when it is smaller). The picture's embedded Exif thumbnail when it is faithful and
+// large enough; else the file decoded at ThumbnailScale. kOk, or kLoadFailed / kOutOfMemory with
+// `reason` (libjpeg's words or ours).
 int DecodeThumbnail(const std::string& path, int longSide, Thumbnail& out, std::string& reason);
+
+// Whether an embedded thumbnail shows a width x height picture (as stored) unchanged: the same
+// shape within 1 %, and no dark bars on two opposite sides (a picture letterboxed into its shape).
+bool FaithfulThumbnail(const Bitmap& thumbnail, int width, int height);
 
 // `stored` turned upright by EXIF orientation 1 to 8 into `upright` (anything else: as stored).
 void TurnUpright(const Bitmap& stored, int orientation, Bitmap& upright);
