@@ -2,6 +2,8 @@
 #include "app/crop_check_thumbnails.h"
 
 #include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "trim/result_codes.h"
 #include "trim/thumbs/thumbnail_decode.h"
@@ -9,6 +11,8 @@
 namespace phototrim::app {
 
 namespace {
+
+constexpr int kWorkerNice = 10;
 
 // Decodes and fits one thumbnail; on the worker's thread, so the window's thread only draws it.
 void Load(const std::string& path, QSize box, ThumbnailLoader::Loaded& loaded) {
@@ -68,6 +72,9 @@ bool ThumbnailLoader::Busy() {
 }
 
 void ThumbnailLoader::Work(std::stop_token stop) {
+  // Below the window's thread: on a busy machine the window still answers at once. (Linux sets
+  // the nice value per thread.)
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNice);
   std::unique_lock lock(mutex_);
   while (true) {
     wanted_.wait(lock, stop, [this] { return !queue_.empty(); });

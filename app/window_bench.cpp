@@ -183,7 +183,6 @@ int CropCheckBench(app::TForm1& form, BenchDialogs& dialogs, const std::string& 
   ticker.start();
   form.BitBtn9->click();
   longestGap = std::max(longestGap, Ms(Clock::now() - last));  // the click itself collects the pictures
-  std::fprintf(stderr, "click_ms=%.1f\n", Ms(Clock::now() - last));
   last = Clock::now();
   if (!form.CropCheck()) return Usage("the crop check window did not open");
   loop.exec();
