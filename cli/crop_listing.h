@@ -12,6 +12,11 @@ namespace phototrim::cli {
 // Reads the file of --crop-positions, if any. False with "FILE:LINE: reason" in `error`.
 bool LoadCropPositions(const Options& options, CropPositions& positions, std::string& error);
 
+// With --crop-focus faces: for every collected picture that `positions` does not name, the position
+// that centres its frame on its faces (the centre when none is found), found on `jobs` threads; the
+// result does not depend on their number. False when the face detector cannot be loaded.
+bool AddFaceFocus(const Options& options, CropPositions& positions, int jobs, std::FILE* err);
+
 // Writes a line per collected picture, in the run's order, to `out`:
 //   PATH  X  Y  LEFT  TOP  WIDTH  HEIGHT  PICTURE_WIDTH  PICTURE_HEIGHT    (TAB between fields)
 // with the crop rectangle on the upright picture, or after X and Y one word: "skip" (small picture

@@ -84,6 +84,9 @@ int main(int argc, char** argv) {
     return kExitRefused;
   }
 
+  const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+  const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::clamp(cores, 1L, 256L));
+  if (!AddFaceFocus(options, positions, jobs, stderr)) return kExitRefused;
   if (options.printCrops) return PrintCrops(options, positions, stdout, stderr);
 
   CatchStopSignals();
@@ -92,8 +95,6 @@ int main(int argc, char** argv) {
   Workspace workspace;
   TerminalHost host(options, workspace, stopRequested, stdout, stderr, showProgress);
   host.SetCropPlaces(std::move(positions));
-  const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
-  const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::clamp(cores, 1L, 256L));
   const RunSummary summary = RunBatch(workspace, host, jobs);
   if (summary.aborted) return kExitStopped;
   if (!summary.started) return kExitRefused;

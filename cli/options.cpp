@@ -135,6 +135,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
         error = "--crop-positions には位置ファイルを指定してください。";
         return false;
       }
+    } else if (arg == "--crop-focus") {
+      std::string focus;
+      if (!takeValue(focus)) return false;
+      if (focus != "faces") {
+        error = Format("--crop-focus に指定できるのは faces だけです: %s", focus.c_str());
+        return false;
+      }
+      options.focusFaces = true;
     } else if (arg == "--print-crops") {
       options.printCrops = true;
     } else if (arg == "--overwrite") {
@@ -206,6 +214,7 @@ std::string HelpText() {
          "      --crop-positions ファイル\n"
          "                         トリミングの位置を写真ごとに指定する（1行に「パス<TAB>横<TAB>縦」、\n"
          "                         パスは入力フォルダから、位置は0〜100%、50が中央）\n"
+         "      --crop-focus faces 位置ファイルにない写真は、見つかった顔が枠に入るようにトリミングする\n"
          "      --print-crops      写真ごとのトリミング範囲を標準出力に書く（画像は保存しない）\n"
          "      --overwrite        同名のファイルが既にあれば上書きする（既定: 最初の1つで中断）\n"
          "      --stop-on-error    エラーが起きたら中断する（既定: 数えて続行）\n"

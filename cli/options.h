@@ -28,6 +28,7 @@ struct Options {
   bool noSizeLimit = false;     // crop and reduce pictures larger than 6200 pixels on a side
   std::string cropPositionsFile;  // --crop-positions: where each crop sits; empty: all centred
   bool printCrops = false;      // --print-crops: list each picture's crop, write no picture
+  bool focusFaces = false;      // --crop-focus faces: unlisted crops centred on the faces found
   bool help = false;
   bool version = false;
 };

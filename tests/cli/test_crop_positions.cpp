@@ -128,6 +128,21 @@ TEST(CropPositions, FaultyFilesStopTheCommandBeforeAnythingIsWritten) {
   }
 }
 
+TEST(CropPositions, FaceFocusIsTheSameForAnyNumberOfJobsAndListedLinesWin) {
+  TestFolder folder;
+  for (std::uint32_t seed = 1; seed <= 4; ++seed)
+    testing::WriteJpeg(folder / Format("in/%u.jpg", seed), 403 + 40 * static_cast<int>(seed), 250, {}, seed);
+  testing::WriteText(folder / "positions.txt", "2.jpg\t0\t0\n");
+  const CommandResult one =
+      RunBatchCommand(folder, {"-j", "1", "--crop-focus", "faces", "--crop-positions", "positions.txt", "--print-crops", "in"});
+  const CommandResult three =
+      RunBatchCommand(folder, {"-j", "3", "--crop-focus=faces", "--crop-positions", "positions.txt", "--print-crops", "in"});
+  ASSERT_EQ(one.status, kExitFinished) << one.err;
+  EXPECT_EQ(one.out, three.out);
+  EXPECT_NE(one.out.find("2.jpg\t0\t0\t0\t"), std::string::npos) << one.out;
+  EXPECT_EQ(RunBatchCommand(folder, {"--crop-focus", "eyes", "in", "out"}).status, kExitUsage);
+}
+
 TEST(CropPositions, LineNamingNoPictureIsReportedAndTheRunGoesOn) {
   TestFolder folder;
   testing::WriteJpeg(folder / "in/a.jpg", 403, 250);

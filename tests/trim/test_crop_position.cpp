@@ -1,7 +1,10 @@
 // Tests of crop positions: the centre is the centred crop, the percent text, and the file's lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "trim/geometry/crop.h"
+#include "trim/geometry/crop_focus.h"
 #include "trim/geometry/crop_positions_file.h"
 
 namespace phototrim {
@@ -63,6 +66,23 @@ TEST(CropPosition, FileTextSurvivesItsRoundTripAndEditorHabits) {
   EXPECT_FALSE(ParseCropPositions("c.jpg\t1\t2\nd.jpg\t1\n", edited, error));
   EXPECT_EQ(error.line, 2);
   EXPECT_EQ(edited.size(), 2u);
+}
+
+TEST(CropPosition, CentredOnARegionTheFrameLandsOnItsPixelOrAtTheEdge) {
+  const TargetSize L{2000, 1401};
+  // 3000 x 2000: frame 2855 wide, 145 columns of room; 2000 x 3000: the same in rows.
+  for (int centre = 0; centre <= 3000; ++centre) {
+    const int wanted = std::clamp(centre - 2855 / 2, 0, 145);
+    const CropPosition across = CentreOnRegion(3000, 2000, L, {centre, 700, 1, 100});
+    ASSERT_EQ(OffsetInRoom(145, across.x), wanted) << centre;
+    ASSERT_EQ(across.y, 5000);
+    const CropPosition down = CentreOnRegion(2000, 3000, L, {700, centre, 100, 1});
+    ASSERT_EQ(OffsetInRoom(145, down.y), wanted) << centre;
+  }
+  // No room, no region, a crop refused: the centre.
+  EXPECT_EQ(CentreOnRegion(2000, 1401, L, {0, 0, 10, 10}), kCentred);
+  EXPECT_EQ(CentreOnRegion(3000, 2000, L, {0, 0, 0, 0}), kCentred);
+  EXPECT_EQ(CentreOnRegion(3000, 2000, {0, 0}, {0, 0, 10, 10}), kCentred);
 }
 
 }  // namespace
