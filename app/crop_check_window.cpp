@@ -6,12 +6,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/crop_check_faces.h"
 #include "app/crop_check_grid.h"
 #include "trim/geometry/crop_positions_file.h"
 
 namespace phototrim::app {
 
 namespace {
+
+constexpr int kFacesPollMs = 50;
 
 QString U(const char* text) { return QString::fromUtf8(text); }
 
@@ -26,7 +29,7 @@ QPushButton* Button(const char* text, const char* accessibleName, QWidget* paren
 CropCheckWindow::CropCheckWindow(const std::vector<std::string>& paths, const std::string& root,
                                  CropPositions& positions, std::function<TargetSize()> pair, Asking asking,
                                  QWidget* parent)
-    : QWidget(parent, Qt::Window), root_(root), positions_(positions), asking_(std::move(asking)) {
+    : QWidget(parent, Qt::Window), root_(root), positions_(positions), asking_(std::move(asking)), pair_(pair) {
   setWindowTitle(U("トリミングの確認"));
   grid_ = new CropCheckGrid(paths, root, positions, std::move(pair), this);
   auto* hint = new QLabel(U("矢印キー・ドラッグ: 枠を動かす　Ctrl+矢印: 写真を選ぶ　"
@@ -37,13 +40,16 @@ CropCheckWindow::CropCheckWindow(const std::vector<std::string>& paths, const st
   MovedLabel->setAccessibleName(U("動かした枠の数"));
   RecentreButton = Button("中央に戻す", "選んだ写真の枠を中央に戻す", this);
   RecentreAllButton = Button("すべて中央に戻す", "すべての枠を中央に戻す", this);
+  FacesButton = Button("顔に合わせる", "選んだ写真の枠を顔に合わせる", this);
+  FacesAllButton = Button("すべて顔に合わせる", "すべての写真の枠を顔に合わせる", this);
   OpenButton = Button("開く…", "位置ファイルを開く", this);
   SaveButton = Button("保存…", "位置ファイルに保存する", this);
   CloseButton = Button("閉じる", "閉じる", this);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(MovedLabel, 1);
-  for (QPushButton* button : {RecentreButton, RecentreAllButton, OpenButton, SaveButton, CloseButton})
+  for (QPushButton* button :
+       {RecentreButton, RecentreAllButton, FacesButton, FacesAllButton, OpenButton, SaveButton, CloseButton})
     buttons->addWidget(button);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(grid_, 1);
@@ -51,13 +57,18 @@ CropCheckWindow::CropCheckWindow(const std::vector<std::string>& paths, const st
   layout->addLayout(buttons);
   setTabOrder(grid_, RecentreButton);
   setTabOrder(RecentreButton, RecentreAllButton);
-  setTabOrder(RecentreAllButton, OpenButton);
+  setTabOrder(RecentreAllButton, FacesButton);
+  setTabOrder(FacesButton, FacesAllButton);
+  setTabOrder(FacesAllButton, OpenButton);
   setTabOrder(OpenButton, SaveButton);
   setTabOrder(SaveButton, CloseButton);
 
   grid_->onChanged = [this] { ShowMovedCount(); };
   connect(RecentreButton, &QPushButton::clicked, this, [this] { grid_->Recentre(grid_->Current()); });
   connect(RecentreAllButton, &QPushButton::clicked, this, [this] { grid_->RecentreAll(); });
+  connect(FacesButton, &QPushButton::clicked, this, [this] { FocusOnFaces(false); });
+  connect(FacesAllButton, &QPushButton::clicked, this, [this] { FocusOnFaces(true); });
+  connect(&facesPoll_, &QTimer::timeout, this, [this] { TakeFaces(); });
   connect(OpenButton, &QPushButton::clicked, this, [this] { Open(); });
   connect(SaveButton, &QPushButton::clicked, this, [this] { Save(); });
   connect(CloseButton, &QPushButton::clicked, this, [this] { close(); });
@@ -66,8 +77,42 @@ CropCheckWindow::CropCheckWindow(const std::vector<std::string>& paths, const st
   grid_->setFocus();
 }
 
+CropCheckWindow::~CropCheckWindow() = default;
+
 void CropCheckWindow::ShowMovedCount() {
-  MovedLabel->setText(U("動かした枠: %1枚 / %2枚").arg(grid_->MovedCount()).arg(grid_->Count()));
+  QString text = U("動かした枠: %1枚 / %2枚").arg(grid_->MovedCount()).arg(grid_->Count());
+  if (faces_) text += U("　顔を探しています… %1 / %2").arg(faces_->Finished()).arg(faces_->Total());
+  MovedLabel->setText(text);
+}
+
+void CropCheckWindow::FocusOnFaces(bool all) {
+  if (faces_ || grid_->Count() == 0) return;
+  std::vector<std::pair<int, std::string>> pictures;
+  for (int i = all ? 0 : grid_->Current(); i < (all ? grid_->Count() : grid_->Current() + 1); ++i)
+    pictures.emplace_back(i, grid_->PictureAt(i).path);
+  faces_ = std::make_unique<FaceFocusWork>(std::move(pictures), pair_ ? pair_() : TargetSize{});
+  FacesButton->setEnabled(false);
+  FacesAllButton->setEnabled(false);
+  facesPoll_.start(kFacesPollMs);
+  ShowMovedCount();
+}
+
+void CropCheckWindow::TakeFaces() {
+  if (!faces_) return;
+  const bool done = faces_->Done();  // read before the last results are taken
+  for (const FaceFocusWork::Placed& found : faces_->TakeFound())
+    positions_.Set(grid_->PictureAt(found.index).relative, found.place);
+  const bool missing = faces_->DetectorMissing();
+  if (done) {
+    faces_.reset();
+    facesPoll_.stop();
+    FacesButton->setEnabled(true);
+    FacesAllButton->setEnabled(true);
+  }
+  grid_->Refresh();
+  ShowMovedCount();
+  if (missing && asking_.notice)
+    asking_.notice(U("顔を探す準備ができませんでした（opencv-data パッケージが必要です）。"));
 }
 
 void CropCheckWindow::SizeChanged() { grid_->Refresh(); }

@@ -65,7 +65,7 @@ bool AddFaceFocus(const Options& options, CropPositions& positions, int jobs, st
           ready = false;
           return;
         }
-        for (std::size_t k = next++; k < wanted.size(); k = next++) found[k] = finder.FocusOf(files[wanted[k]], pair);
+        for (std::size_t k = next++; k < wanted.size(); k = next++) found[k] = finder.FocusOf(files[wanted[k]], pair).value_or(kCentred);
       });
   }
   if (!ready) {

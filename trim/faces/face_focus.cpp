@@ -62,12 +62,12 @@ std::vector<PixelRect> FaceFinder::Find(const Bitmap& picture) {
   return found;
 }
 
-CropPosition FaceFinder::FocusOf(const std::string& path, const TargetSize& pair) {
+std::optional<CropPosition> FaceFinder::FocusOf(const std::string& path, const TargetSize& pair) {
   Thumbnail thumbnail;
   std::string reason;
-  if (DecodeThumbnail(path, kDetectLongSide, thumbnail, reason) != kOk) return kCentred;
+  if (DecodeThumbnail(path, kDetectLongSide, thumbnail, reason) != kOk) return std::nullopt;
   const std::vector<PixelRect> faces = Find(thumbnail.pixels);
-  if (faces.empty()) return kCentred;
+  if (faces.empty()) return std::nullopt;
   int left = faces[0].x, top = faces[0].y, right = left + faces[0].width, bottom = top + faces[0].height;
   for (const PixelRect& face : faces) {
     left = std::min(left, face.x);

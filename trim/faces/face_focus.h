@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,8 @@ class FaceFinder {
   // The faces of an upright picture (BGR), in its pixels. The same picture gives the same faces.
   std::vector<PixelRect> Find(const Bitmap& picture);
   // The position that centres the frame of the file's crop on all its faces together (their joint
-  // bounding box), along the free axis; the centre when no face is found or the file is unreadable.
-  CropPosition FocusOf(const std::string& path, const TargetSize& pair);
+  // bounding box), along the free axis; nothing when no face is found or the file is unreadable.
+  std::optional<CropPosition> FocusOf(const std::string& path, const TargetSize& pair);
 
  private:
   struct Cascade;
