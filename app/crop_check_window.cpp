@@ -140,6 +140,14 @@ void CropCheckWindow::Open() {
   positions_ = std::move(read);
   grid_->Refresh();
   ShowMovedCount();
+  std::vector<std::string> paths;
+  for (int i = 0; i < grid_->Count(); ++i) paths.push_back(grid_->PictureAt(i).path);
+  std::vector<std::string> unmatched;
+  PlaceEach(positions_, paths, root_, &unmatched);
+  if (!unmatched.empty() && asking_.notice)
+    asking_.notice(U("位置ファイルの %1 行は、この入力フォルダにない写真です（使われません）。\n%2")
+                       .arg(unmatched.size())
+                       .arg(QString::fromUtf8(unmatched.front().c_str())));
 }
 
 }  // namespace phototrim::app

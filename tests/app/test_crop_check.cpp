@@ -95,8 +95,12 @@ TEST(CropCheck, KeysMoveFramesAlongTheirFreeAxisAndPositionsSaveAndOpen) {
 
   testing::WriteText(folder / "positions.txt", "a.jpg\t101\t0\n");
   again.OpenButton->click();
-  ASSERT_EQ(notices.size(), 1u);
+  testing::WriteText(folder / "positions.txt", "a.jpg\t1\t0\ngone.jpg\t1\t1\n");
+  again.OpenButton->click();
+  ASSERT_EQ(notices.size(), 2u);
   EXPECT_NE(notices[0].indexOf(QString::fromUtf8("positions.txt:1:")), -1) << notices[0].toStdString();
+  EXPECT_NE(notices[1].indexOf(QString::fromUtf8("gone.jpg")), -1) << notices[1].toStdString();
+  EXPECT_EQ(again.Grid()->PlaceOf(0), (CropPosition{100, 0}));
 }
 
 TEST(CropCheck, TheNextRunCutsWhereTheFramesWerePut) {
