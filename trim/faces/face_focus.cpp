@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/objdetect.hpp>
 
@@ -30,6 +31,9 @@ struct FaceFinder::Cascade {
 
 FaceFinder::FaceFinder() : cascade_(std::make_unique<Cascade>()) {
   try {
+    // One picture per thread of ours: OpenCV's own threads would only compete with them, and the
+    // faces found must not depend on how the work was split.
+    cv::setNumThreads(0);
     cascade_->classifier.load(kFaceCascadePath);
   } catch (const cv::Exception&) {
     // Left empty: Ready() says so.
