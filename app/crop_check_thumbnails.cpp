@@ -45,30 +45,37 @@ ThumbnailLoader::~ThumbnailLoader() {
 }
 
 void ThumbnailLoader::Want(std::vector<int> order) {
-  {
-    std::lock_guard lock(mutex_);
-    queue_.clear();
-    for (const int index : order)
-      if (index >= 0 && static_cast<std::size_t>(index) < paths_.size()) queue_.push_back(index);
-  }
-  wanted_.notify_all();
+  pendingOrder_ = std::move(order);
+  orderPending_ = true;
+  HandOver();
 }
 
 void ThumbnailLoader::Release(int index) {
-  std::lock_guard lock(mutex_);
-  if (index >= 0 && static_cast<std::size_t>(index) < paths_.size()) taken_[static_cast<std::size_t>(index)] = false;
+  if (index >= 0 && static_cast<std::size_t>(index) < paths_.size()) pendingReleases_.push_back(index);
+}
+
+void ThumbnailLoader::HandOver() {
+  if (!orderPending_ && pendingReleases_.empty()) return;
+  std::unique_lock lock(mutex_, std::try_to_lock);
+  if (!lock.owns_lock()) return;
+  for (const int index : pendingReleases_) taken_[static_cast<std::size_t>(index)] = false;
+  pendingReleases_.clear();
+  if (orderPending_) {
+    queue_.clear();
+    for (const int index : pendingOrder_)
+      if (index >= 0 && static_cast<std::size_t>(index) < paths_.size()) queue_.push_back(index);
+    orderPending_ = false;
+    lock.unlock();
+    wanted_.notify_all();
+  }
 }
 
 std::vector<ThumbnailLoader::Loaded> ThumbnailLoader::TakeFinished() {
-  std::lock_guard lock(mutex_);
+  HandOver();
   std::vector<Loaded> finished;
-  finished.swap(finished_);
+  std::unique_lock lock(mutex_, std::try_to_lock);
+  if (lock.owns_lock()) finished.swap(finished_);
   return finished;
-}
-
-bool ThumbnailLoader::Busy() {
-  std::lock_guard lock(mutex_);
-  return decoding_ > 0 || !queue_.empty() || !finished_.empty();
 }
 
 void ThumbnailLoader::Work(std::stop_token stop) {

@@ -31,17 +31,19 @@ class ThumbnailLoader {
   ThumbnailLoader& operator=(const ThumbnailLoader&) = delete;
 
   // The pictures wanted next, most urgent first; replaces what was wanted before (a picture being
-  // decoded is finished either way). Each picture is decoded once, until it is released.
+  // decoded is finished either way). Each picture is decoded once, until it is released. Handed
+  // over at once or at the next TakeFinished.
   void Want(std::vector<int> order);
   // The window let go of this thumbnail: it is decoded again when it is wanted again.
   void Release(int index);
-  // The thumbnails finished since the last call.
+  // The thumbnails finished since the last call. The window's thread never waits here: a worker
+  // holding the lock (and preempted, at its lower priority) only delays them to the next call.
   std::vector<Loaded> TakeFinished();
-  // Whether a worker is decoding or has something to decode.
-  bool Busy();
 
  private:
   void Work(std::stop_token stop);
+  // Hands the wanted order and the released pictures to the workers if the lock is free now.
+  void HandOver();
 
   const std::vector<std::string> paths_;
   const QSize box_;
@@ -51,6 +53,10 @@ class ThumbnailLoader {
   std::vector<bool> taken_;  // given to a worker already (a later Want may ask for it again)
   std::vector<Loaded> finished_;
   int decoding_ = 0;
+  // The window's side, not shared: what is still to be handed over.
+  bool orderPending_ = false;
+  std::vector<int> pendingOrder_;
+  std::vector<int> pendingReleases_;
   std::vector<std::jthread> workers_;  // last: they stop and join before the rest goes
 };
 
