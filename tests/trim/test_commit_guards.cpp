@@ -11,6 +11,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "platform/file_system.h"
 #include "support/child_process.h"
 #include "support/picture_files.h"
 #include "support/scripted_host.h"
@@ -162,6 +163,21 @@ TEST(CommitGuards, TwoJobsWithoutMemoryFilesSaveWhatOneJobSaves) {
     for (int i = 0; i < 4; ++i)
       EXPECT_EQ(testing::ReadBytes(out + Format("%d.jpg", i)), testing::ReadBytes(folder / Format("one/%d.jpg", i)));
   }
+}
+
+// Relative folders are taken against the current folder of the start, whatever a host enters later.
+TEST(CommitGuards, RelativeFoldersMeanWhatTheyMeantAtTheStart) {
+  TestFolder folder;
+  for (const char* name : {"in/a.jpg", "in/b.jpg"}) testing::WriteJpeg(folder / name, 400, 300);
+  testing::MakeFolders(folder / "elsewhere");
+  const std::string start = CurrentFolder();
+  ASSERT_TRUE(SetCurrentFolder(folder.Path()));
+  GuardedRun run("in", "out", 1);
+  run.host.onPump = [&](int) { SetCurrentFolder(folder / "elsewhere"); };  // as the window's folder commands do
+  run.Go();
+  SetCurrentFolder(start);
+  EXPECT_EQ(run.summary.SavedCount, 2);
+  EXPECT_EQ(testing::ListFilesBelow(folder / "out"), (std::vector<std::string>{"a.jpg", "b.jpg"}));
 }
 
 }  // namespace

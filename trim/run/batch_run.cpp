@@ -123,6 +123,10 @@ bool Run::StartChecks() {
     host_.ShowNotice(NoticeKind::StartRefused, text::kNoOutputFolder);
     return false;
   }
+  // Fixed once against the current folder of the start: the window's folder commands may enter
+  // another one while the run goes on.
+  in_ = AbsolutePath(in_);
+  out_ = AbsolutePath(out_);
   if (!host_.CropToRatio() && !host_.Reduce()) {
     host_.ShowNotice(NoticeKind::StartRefused, text::kNoStepChosen);
     return false;
