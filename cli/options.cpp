@@ -129,6 +129,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
       options.skipSmall = false;
     } else if (arg == "--no-size-limit") {
       options.noSizeLimit = true;
+    } else if (arg == "--heic") {
+      options.heif = true;
+    } else if (arg == "--keep-exif") {
+      options.keepExif = true;
+    } else if (arg == "--keep-gps") {
+      options.keepGps = true;
+    } else if (arg == "--dpi-tag") {
+      options.dpiTag = true;
     } else if (arg == "--overwrite") {
       options.overwrite = true;
     } else if (arg == "--stop-on-error") {
@@ -144,7 +152,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
       return false;
     }
     if (hasInlineValue && (arg == "-r" || arg == "--reduce" || arg == "--no-reduce" || arg == "--plain" ||
-                           arg == "--quiet" || arg == "--overwrite" || arg == "--help" || arg == "--version")) {
+                           arg == "--quiet" || arg == "--overwrite" || arg == "--help" || arg == "--version" ||
+                           arg == "--heic" || arg == "--keep-exif" || arg == "--keep-gps" || arg == "--dpi-tag")) {
       error = Format("オプション %s は値を取りません。", arg.c_str());
       return false;
     }
@@ -193,6 +202,10 @@ std::string HelpText() {
          "      --keep-small       320px×240px以下の画像もスキップしない\n"
          "      --no-size-limit    6200pxを超える画像もトリミングと高品質縮小を行う\n"
          "                         （既定: ウィンドウ版と同じく6200pxまで）\n"
+         "      --heic             HEIC/HEIFファイル（.heic, .heif, .hif）も変換する（出力は .jpg）\n"
+         "      --keep-exif        撮影日時・カメラ・レンズ・露出などのExif情報を出力に残す（位置情報は残さない）\n"
+         "      --keep-gps         --keep-exif で位置情報（GPS）も残す\n"
+         "      --dpi-tag          プリントサイズの解像度（dpi）をJPEGに記録する\n"
          "      --overwrite        同名のファイルが既にあれば上書きする（既定: 最初の1つで中断）\n"
          "      --stop-on-error    エラーが起きたら中断する（既定: 数えて続行）\n"
          "      --quiet            最後の結果だけを表示する\n"

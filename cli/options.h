@@ -26,6 +26,10 @@ struct Options {
   ProgressDisplay progress = ProgressDisplay::Auto;
   int jobs = 0;                 // files worked on at once; 0: one per online core
   bool noSizeLimit = false;     // crop and reduce pictures larger than 6200 pixels on a side
+  bool heif = false;            // also HEIC/HEIF inputs
+  bool keepExif = false;        // the input's Exif capture data in the outputs
+  bool keepGps = false;         // with keepExif, its GPS tags too
+  bool dpiTag = false;          // the print resolution in the JFIF header
   bool help = false;
   bool version = false;
 };

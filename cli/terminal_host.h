@@ -30,6 +30,10 @@ class TerminalHost : public BatchHost {
   SizeSettings Size() override { return options_.size; }
   int Quality() override { return options_.quality; }
   bool NoSizeLimit() override { return options_.noSizeLimit; }
+  bool Heif() override { return options_.heif; }
+  bool KeepExif() override { return options_.keepExif; }
+  bool KeepGps() override { return options_.keepGps; }
+  bool DpiTag() override { return options_.dpiTag; }
 
   void EnterRunningState() override {}
   void LeaveRunningState() override;

@@ -29,8 +29,10 @@ struct CollectWatch {
 // adds nothing (and is told to `watch`). Each folder is entered once, by its identity: a second way
 // to a folder already entered (a symbolic link, a loop) is counted as a subfolder, not entered, so
 // the time taken grows with the folders that exist, whatever links join them.
+// With `heif`, files whose names end in ".heic", ".heif" or ".hif" (any letter case) are collected
+// and counted as JPEG files are, in the same order.
 void CollectJpegFiles(const std::string& folder, std::vector<std::string>& list, FolderCounters& counters,
-                      const std::function<bool()>& noSubfolders, const CollectWatch& watch = {});
+                      const std::function<bool()>& noSubfolders, const CollectWatch& watch = {}, bool heif = false);
 
 // True when the name ends in a full stop and j, p, g in either letter case ("a.JPG", not "a.jpeg").
 bool HasJpegExtension(const std::string& name);

@@ -31,6 +31,13 @@ class BatchHost {
   // The crop and the high-quality reduction take pictures larger than PlaneCapacity (6200) on a
   // side. The window has no such switch; phototrim-batch has --no-size-limit.
   virtual bool NoSizeLimit() { return false; }
+  // Opt-ins read once at the start of a run: HEIC/HEIF inputs beside the JPEG ones; the input's Exif
+  // capture data in the outputs (its GPS tags only with KeepGps); the print resolution in the JFIF
+  // header when the size is a print size.
+  virtual bool Heif() { return false; }
+  virtual bool KeepExif() { return false; }
+  virtual bool KeepGps() { return false; }
+  virtual bool DpiTag() { return false; }
 
   // --- what to show ---
   // Running state: progress bar shown, Execute disabled, Abort enabled; idle is the reverse.

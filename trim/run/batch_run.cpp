@@ -12,12 +12,15 @@
 
 #include "platform/file_system.h"
 #include "platform/path_text.h"
+#include "trim/codec/heif_decoder.h"
 #include "trim/collect/collect_jpeg_files.h"
+#include "trim/collect/heif_names.h"
 #include "trim/run/one_file_work.h"
 #include "trim/run/run_aside.h"
 #include "trim/run/work_ahead.h"
 #include "trim/format.h"
 #include "trim/save/jpeg_save.h"
+#include "trim/save/output_markers.h"
 #include "trim/messages.h"
 #include "trim/result_codes.h"
 
@@ -85,7 +88,9 @@ class Run {
   const WorkThreads threads_;
   std::unique_ptr<WorkAhead> workers_;  // only when files are worked on ahead, on other threads
   TargetSize pair_;
+  MarkerSettings markers_;  // --keep-exif, --keep-gps, --dpi-tag
   std::vector<std::string> files_;
+  std::vector<std::string> outputNames_;  // per file, the path whose tail names its output (heif_names.h)
   RunSummary counts_;
   bool overwriteAllowed_ = false;  // set by いいえ to the existing-file question, for this run
   std::string current_;  // the file being worked on, for a report of memory running out
@@ -104,7 +109,9 @@ bool Run::StartChecks() {
     host_.ShowNotice(NoticeKind::StartRefused, text::kNoStepChosen);
     return false;
   }
-  pair_ = ComputeTargetSize(host_.Size());
+  const SizeSettings size = host_.Size();
+  pair_ = ComputeTargetSize(size);
+  markers_ = {host_.KeepExif(), host_.KeepGps(), StatedDpi(size, host_.DpiTag())};
   // A fixed size of zero would divide by zero in the crop, a negative one make a crop of negative size.
   if (pair_.LongSide < 1 || pair_.ShortSide < 1) {
     host_.ShowNotice(NoticeKind::StartRefused, text::kFixedSizeNotPositive);
@@ -131,7 +138,8 @@ bool Run::Collect() {
                            [this](const std::string& folder, int error) {
                              host_.ShowUnreadableFolder(folder, std::strerror(error));
                            }};
-  CollectJpegFiles(host_.InputFolder(), files_, counters, [this] { return host_.NoSubfolders(); }, watch);
+  CollectJpegFiles(host_.InputFolder(), files_, counters, [this] { return host_.NoSubfolders(); }, watch, host_.Heif());
+  outputNames_ = OutputNamePaths(files_);
   ws_.Counters = counters;
   host_.SetCollecting(false);
   if (!ws_.AbortRequested) return true;
@@ -257,9 +265,10 @@ FileOutcome Run::ProcessFile(int index) {
   }
 
   const std::string in = host_.InputFolder();
-  if (path.size() < in.size())
+  const std::string& outputName = outputNames_[static_cast<std::size_t>(index)];
+  if (path.size() < in.size() || outputName.size() < in.size())
     return AskAboutFailure(QuestionKind::BadName, Format(text::kAskBadName, path.c_str()), text::kMemoBadName);
-  const std::string outputPath = ComposeOutputPath(path, in, host_.OutputFolder());
+  const std::string outputPath = ComposeOutputPath(outputName, in, host_.OutputFolder());
   const std::string askSave = Format(text::kAskSave, outputPath.c_str());
   if (outputPath.size() > kMaxPathBytes) {
     // Cut short, the path would name another file, or one in another folder: nothing is written.
@@ -274,9 +283,11 @@ FileOutcome Run::ProcessFile(int index) {
   }
 
   std::string reason;
+  const JpegMarkers markers =
+      workers_ ? JpegMarkers{} : OutputMarkers(ws_.InputExif, ws_.WorkBitmap.Width(), ws_.WorkBitmap.Height(), markers_);
   const SaveJpegHost saveHost{[this] { return host_.Quality(); },
                               [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); },
-                              &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason};
+                              &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason, &markers};
   bool stopped = false;
   const int saved = workers_ ? SaveAhead(index, outputPath, work, lines, saveHost, stopped)
                              : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
@@ -300,13 +311,13 @@ void Run::StartWorkers() {
   // again) must be read only after that output is written, exactly as a one-at-a-time run reads it.
   const std::string in = host_.InputFolder(), out = host_.OutputFolder();
   std::unordered_set<std::string> outputs;
-  for (const std::string& path : files_)
+  for (const std::string& path : outputNames_)
     if (path.size() >= in.size()) outputs.insert(ComposeOutputPath(path, in, out));
   std::vector<bool> waitForEarlier;
   for (const std::string& path : files_) waitForEarlier.push_back(outputs.count(path) > 0);
   const FileWorkSettings settings{{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
                                    host_.NoSizeLimit()},
-                                  host_.Quality()};
+                                  host_.Quality(), markers_};
   const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
   try {
     workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice);
@@ -389,6 +400,7 @@ std::string ComposeOutputPath(const std::string& path, const std::string& in, co
 }
 
 RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs, WorkThreads threads) {
+  SetHeifJobsAtOnce(jobs);
   return Run(workspace, host, jobs, threads).Execute();
 }
 

@@ -26,9 +26,10 @@ constexpr std::size_t kCopyBytes = 64 * 1024;
 // Each writer returns true when the file stands complete at the target; on failure the file's
 // Error() tells which system call refused, 0 when none did (the encoder gave up on its own).
 bool WriteJpegFile(OutputFile& file, const std::string& target, const Bitmap& picture,
-                   const std::vector<std::uint8_t>& colorProfile, int quality, LeftoverSweeps* sweeps) {
+                   const std::vector<std::uint8_t>& colorProfile, int quality, LeftoverSweeps* sweeps,
+                   const JpegMarkers& markers) {
   if (!file.Open(target, sweeps)) return false;
-  if (EncodeJpeg(picture, colorProfile, quality, file)) return file.Commit();
+  if (EncodeJpeg(picture, colorProfile, quality, file, markers)) return file.Commit();
   file.Discard();
   return false;
 }
@@ -95,7 +96,8 @@ int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<s
   return SaveWith(path, host, [&](OutputFile& file, const std::string& target) {
     // Read now, not at the start of the run: the slider may have moved since the last file.
     const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
-    return WriteJpegFile(file, target, picture, colorProfile, quality, host.sweeps);
+    return WriteJpegFile(file, target, picture, colorProfile, quality, host.sweeps,
+                         host.markers ? *host.markers : JpegMarkers{});
   });
 }
 
