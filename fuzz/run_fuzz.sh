@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_exif_orientation fuzz_load_jpeg)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_exif_orientation fuzz_load_jpeg fuzz_load_heif)
 build=${FUZZ_BUILD:-build-fuzz}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DPHOTOTRIM_FUZZ=ON -DPHOTOTRIM_TESTS=OFF -DPHOTOTRIM_GUI=OFF \
@@ -32,6 +32,13 @@ for target in "${targets[@]}"; do
   case "$target" in
     fuzz_load_jpeg) seedDir="$seeds/load"; extra=(-dict=fuzz/jpeg.dict) ;;
     fuzz_exif_orientation) seedDir="$seeds/exif"; extra=() ;;
+    fuzz_load_heif)
+      # HEIF seeds: a few of the small JPEG seeds turned into HEIC by heif-enc (no sample files).
+      seedDir="$seeds/heif"; extra=()
+      mkdir -p "$seedDir"
+      for jpeg in $(find "$seeds/load" -name '*.jpg' -size -4k | sort | head -8); do
+        heif-enc -q 50 -o "$seedDir/$(basename "$jpeg" .jpg).heic" "$jpeg" >/dev/null 2>&1 || true
+      done ;;
     *) echo "unknown target $target" >&2; exit 64 ;;
   esac
   corpus="$build/fuzz-corpus/$target"
