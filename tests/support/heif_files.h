@@ -12,8 +12,8 @@ namespace phototrim::testing {
 struct HeifOptions {
   bool alpha = false;   // alpha from left (0) to right (255), a step at every eighth of the width
   int bitDepth = 8;     // 10: from a 16-bit PNG
-  std::vector<std::uint8_t> iccProfile;  // carried from the JPEG heif-enc reads
-  std::vector<std::uint8_t> exif;        // an APP1 payload heif-enc copies
+  std::vector<std::uint8_t> iccProfile{};  // carried from the JPEG heif-enc reads
+  std::vector<std::uint8_t> exif{};        // an APP1 payload heif-enc copies
 };
 
 // `picture` (rows of blue, green, red) as a HEIC file, made with heif-enc at quality 90: a grid of one

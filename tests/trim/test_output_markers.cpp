@@ -47,7 +47,9 @@ struct Output {
 
 Output RunWith(const std::function<void(ScriptedHost&)>& set) {
   TestFolder folder;
-  WriteJpeg(folder / "in/a.jpg", 64, 48, {.exif = CameraExif()});
+  JpegOptions options;
+  options.exif = CameraExif();
+  WriteJpeg(folder / "in/a.jpg", 64, 48, options);
   Workspace workspace;
   ScriptedHost host;
   host.input = folder / "in";
