@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -92,12 +93,18 @@ HeifDecoder::~HeifDecoder() {
   if (handle_ != nullptr) heif_image_handle_release(handle_);
   if (context_ != nullptr) heif_context_free(context_);
   if (fd_ >= 0) ::close(fd_);
-  delete reader_;
 }
 
 int HeifDecoder::Fail(const char* what) {
   reason_ = what;
   return kLoadFailed;
+}
+
+int HeifDecoder::Failed(const heif_error& error) {
+  // libheif reports its own limits as an allocation refused: that is the file's fault, not memory's.
+  if (error.code == heif_error_Memory_allocation_error && error.subcode != heif_suberror_Security_limit_exceeded)
+    return kOutOfMemory;
+  return Fail(error.message);
 }
 
 int HeifDecoder::OpenFile(const std::string& path, const LoadLimits& limits) {
@@ -112,10 +119,10 @@ int HeifDecoder::OpenFile(const std::string& path, const LoadLimits& limits) {
   context_ = heif_context_alloc();
   if (context_ == nullptr) return kOutOfMemory;
   heif_context_set_maximum_image_size_limit(context_, kMaxSide);
-  reader_ = new HeifFileReader{fd_, static_cast<std::uint64_t>(st.st_size), 0};
+  reader_ = std::make_unique<HeifFileReader>(HeifFileReader{fd_, static_cast<std::uint64_t>(st.st_size), 0});
   static const heif_reader reader = FdReader();
-  const heif_error read = heif_context_read_from_reader(context_, &reader, reader_, nullptr);
-  if (read.code != heif_error_Ok) return read.code == heif_error_Memory_allocation_error ? kOutOfMemory : Fail(read.message);
+  const heif_error read = heif_context_read_from_reader(context_, &reader, reader_.get(), nullptr);
+  if (read.code != heif_error_Ok) return Failed(read);
   return Open(limits);
 }
 
@@ -125,14 +132,14 @@ int HeifDecoder::OpenMemory(const std::uint8_t* data, std::size_t size, const Lo
   if (context_ == nullptr) return kOutOfMemory;
   heif_context_set_maximum_image_size_limit(context_, kMaxSide);
   const heif_error read = heif_context_read_from_memory_without_copy(context_, data, size, nullptr);
-  if (read.code != heif_error_Ok) return read.code == heif_error_Memory_allocation_error ? kOutOfMemory : Fail(read.message);
+  if (read.code != heif_error_Ok) return Failed(read);
   return Open(limits);
 }
 
 int HeifDecoder::Open(const LoadLimits& limits) {
   heif_context_set_max_decoding_threads(context_, decodingThreads.load(std::memory_order_relaxed));
   const heif_error primary = heif_context_get_primary_image_handle(context_, &handle_);
-  if (primary.code != heif_error_Ok) return Fail(primary.message);
+  if (primary.code != heif_error_Ok) return Failed(primary);
   width_ = heif_image_handle_get_width(handle_);
   height_ = heif_image_handle_get_height(handle_);
   // The decode allocates the coded size (before a crop) as well as the upright one.
@@ -186,8 +193,7 @@ int HeifDecoder::Decode() {
   // libheif's default options: the file's transformations applied.
   const heif_error decoded = heif_decode_image(handle_, &image_, heif_colorspace_RGB,
                                                alpha_ ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
-  if (decoded.code != heif_error_Ok)
-    return decoded.code == heif_error_Memory_allocation_error ? kOutOfMemory : Fail(decoded.message);
+  if (decoded.code != heif_error_Ok) return Failed(decoded);
   plane_ = heif_image_get_plane_readonly(image_, heif_channel_interleaved, &stride_);
   if (plane_ == nullptr || heif_image_get_bits_per_pixel_range(image_, heif_channel_interleaved) != 8 ||
       heif_image_get_width(image_, heif_channel_interleaved) != width_ ||

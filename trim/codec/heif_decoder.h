@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 struct heif_context;
 struct heif_image_handle;
 struct heif_image;
+struct heif_error;
 
 namespace phototrim {
 
@@ -58,12 +60,13 @@ class HeifDecoder {
  private:
   int Open(const LoadLimits& limits);
   int Fail(const char* what);
+  int Failed(const heif_error& error);
 
   heif_context* context_ = nullptr;
   heif_image_handle* handle_ = nullptr;
   heif_image* image_ = nullptr;
   int fd_ = -1;
-  HeifFileReader* reader_ = nullptr;  // what libheif reads the file through, while the context lives
+  std::unique_ptr<HeifFileReader> reader_;  // what libheif reads the file through, while the context lives
   int width_ = 0;
   int height_ = 0;
   bool alpha_ = false;
