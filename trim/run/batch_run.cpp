@@ -159,6 +159,8 @@ RunSummary Run::Execute() {
   host_.SetProgress(0);
   try {
     if (threads_ == WorkThreads::Workers || (jobs_ > 1 && files_.size() > 1)) StartWorkers();
+    // The pictures decoded at once share the cores with libheif's tile threads.
+    SetHeifJobsAtOnce(workers_ ? std::min(jobs_, static_cast<int>(files_.size())) : 1);
     for (int i = 0; i < static_cast<int>(files_.size()); ++i) {
       if (ProcessFile(i) == FileOutcome::Stop) break;
       if (workers_) workers_->Release(i);
@@ -400,7 +402,6 @@ std::string ComposeOutputPath(const std::string& path, const std::string& in, co
 }
 
 RunSummary RunBatch(Workspace& workspace, BatchHost& host, int jobs, WorkThreads threads) {
-  SetHeifJobsAtOnce(jobs);
   return Run(workspace, host, jobs, threads).Execute();
 }
 
