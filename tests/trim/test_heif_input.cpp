@@ -61,6 +61,13 @@ Bytes IccOf(const Bytes& jpeg) {
   return {};
 }
 
+// Every box or item type `from` in the file named `to` instead.
+Bytes Renamed(Bytes b, const char* from, const char* to) {
+  for (std::size_t at = 0; at + 4 <= b.size(); ++at)
+    if (std::memcmp(&b[at], from, 4) == 0) std::memcpy(&b[at], to, 4);
+  return b;
+}
+
 class HeifRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -139,16 +146,18 @@ TEST_F(HeifRunTest, BadFilesFailWithAReasonAndNothingIsWritten) {
       {"4-corrupt.heic", corrupt},
       {"5-text.heic", Bytes{'h', 'e', 'l', 'l', 'o'}},
       {"6-bomb.heic", WithClaimedHeifSize(good, 30000, 30000)},
+      {"7-no-primary.heic", Renamed(good, "pitm", "xitm")},
+      {"8-unknown-codec.heic", Renamed(good, "hvc1", "xvc1")},
   };
   for (const auto& [name, bytes] : bad) WriteBytes(host.input + "/" + name, bytes);
-  WriteBytes(host.input + "/9-good.heic", good);
+  WriteBytes(host.input + "/z-good.heic", good);
   const RunSummary summary = RunBatch(workspace, host);
   EXPECT_EQ(summary.SavedCount, 1);
   EXPECT_EQ(summary.ErrorCount, static_cast<int>(std::size(bad)));
   EXPECT_EQ(host.failureReasons.size(), std::size(bad));
   std::vector<std::string> written;
   for (const auto& entry : std::filesystem::directory_iterator(host.output)) written.push_back(entry.path().filename());
-  EXPECT_EQ(written, std::vector<std::string>{"9-good.jpg"});
+  EXPECT_EQ(written, std::vector<std::string>{"z-good.jpg"});
   for (const QuestionKind kind : host.questionKinds) EXPECT_EQ(kind, QuestionKind::Decode);
 }
 
