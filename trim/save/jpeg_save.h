@@ -26,6 +26,9 @@ struct SaveJpegHost {
   // failed (a path too short, an encoder that gave up).
   std::string* reason = nullptr;
   const JpegMarkers* markers = nullptr;  // Exif and print resolution asked for, if any
+  // Asked between pieces of the file as it is encoded; true gives the save up: nothing is written,
+  // no notice is shown, and the result is kStopped.
+  std::function<bool()> cancelled;
 };
 
 // Writes `picture` as a baseline JFIF file (density unit 0 at 1 x 1, 2x2/1x1/1x1 sampling, the float
