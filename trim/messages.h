@@ -69,6 +69,7 @@ inline constexpr char kReasonTooManyPixels[] = "画素数が多すぎます（%u
 inline constexpr char kReasonTooLittleData[] = "画素数に比べてデータが少なすぎます";
 inline constexpr char kReasonTooManyScans[] = "スキャンが多すぎます（最大 %d）";
 inline constexpr char kReasonComponentMissing[] = "データのない色成分があります";
+inline constexpr char kReasonNoPicture[] = "画像を取り出せません";
 inline constexpr char kReasonWouldReplaceOwnOutput[] =
     "この実行で先に保存したファイルを上書きすることになるため保存しませんでした（大文字と小文字を区別しない保存先では、大文字・小文字だけが違う名前は同じファイルです）";
 inline constexpr char kReasonSizeLimit[] = "%dpx を超えるため処理できません（--no-size-limit で処理できます）";

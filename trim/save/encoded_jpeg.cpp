@@ -73,21 +73,22 @@ void EncodedJpeg::Release() {
   held_ = false;
 }
 
-bool EncodedJpeg::Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality) {
+bool EncodedJpeg::Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality,
+                         const JpegMarkers& markers) {
   Release();
   error_ = 0;
   fd_ = ::memfd_create("phototrim-encoded", MFD_CLOEXEC);
   if (fd_ >= 0) {
     MemoryFileSink sink(fd_);
     errno = 0;
-    if (EncodeJpeg(picture, colorProfile, quality, sink)) return true;
+    if (EncodeJpeg(picture, colorProfile, quality, sink, markers)) return true;
     error_ = errno;
     Release();
     return false;
   }
   BufferSink sink(bytes_);
   errno = 0;
-  held_ = EncodeJpeg(picture, colorProfile, quality, sink);
+  held_ = EncodeJpeg(picture, colorProfile, quality, sink, markers);
   if (!held_) {
     error_ = errno;
     Release();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "trim/bitmap.h"
+#include "trim/codec/jpeg_encode.h"
 
 namespace phototrim {
 
@@ -20,7 +21,8 @@ class EncodedJpeg {
   EncodedJpeg& operator=(const EncodedJpeg&) = delete;
 
   // Encodes as SaveJpeg does with this quality; false (and nothing held) when it fails.
-  bool Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality);
+  bool Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality,
+              const JpegMarkers& markers = {});
   bool Holds() const { return fd_ >= 0 || held_; }
   // Copies up to `size` bytes from `offset` into `into`: how many, 0 at the end, -1 with errno set.
   long ReadAt(std::size_t offset, std::uint8_t* into, std::size_t size) const;

@@ -76,10 +76,10 @@ struct SaveTarget {
 // Error() tells which system call refused, 0 when none did (the encoder gave up on its own).
 CommitResult WriteJpegFile(OutputFile& file, const SaveTarget& to, const Bitmap& picture,
                            const std::vector<std::uint8_t>& colorProfile, int quality,
-                           const std::function<bool()>& cancelled) {
+                           const std::function<bool()>& cancelled, const JpegMarkers& markers) {
   if (!file.Open(to.folderFd, to.folder, to.name, to.mode, to.sweeps)) return CommitResult::Failed;
   CancellableSink sink(file, cancelled);
-  if (EncodeJpeg(picture, colorProfile, quality, sink)) return file.Commit(to.rules);
+  if (EncodeJpeg(picture, colorProfile, quality, sink, markers)) return file.Commit(to.rules);
   file.Discard();
   return CommitResult::Failed;
 }
@@ -178,7 +178,8 @@ int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<s
   return SaveWith(path, host, [&](OutputFile& file, const SaveTarget& to) {
     // Read now, not at the start of the run: the slider may have moved since the last file.
     const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
-    return WriteJpegFile(file, to, picture, colorProfile, quality, host.cancelled);
+    return WriteJpegFile(file, to, picture, colorProfile, quality, host.cancelled,
+                         host.markers ? *host.markers : JpegMarkers{});
   });
 }
 

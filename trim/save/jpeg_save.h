@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "trim/bitmap.h"
+#include "trim/codec/jpeg_encode.h"
 #include "trim/save/encoded_jpeg.h"
 #include "trim/save/file_calls.h"
 #include "trim/save/folder_flushes.h"
@@ -27,6 +28,7 @@ struct SaveJpegHost {
   // call failed; empty for a path too short, or an encoder that gave up on its own. The notice of
   // a failed write (kSaveWriteFailed) carries it already.
   std::string* reason = nullptr;
+  const JpegMarkers* markers = nullptr;  // Exif and print resolution asked for, if any
   // Whether a file that stands at the path may be replaced. Without it, a file that appeared since
   // the caller looked is left as it is, and the save returns kSaveTargetExists without a notice.
   bool mayReplace = true;
