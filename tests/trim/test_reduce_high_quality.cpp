@@ -24,6 +24,11 @@ namespace {
 using testing::FillRandom;
 using testing::ReferenceReduceHighQuality;
 
+// The whole-picture reduction stopped by a host's event pump, on the fastest kernels.
+int ReduceHighQuality(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText, EventPump& pump) {
+  return ReduceHighQualityWith(image, w, h, planes, errorText, [&pump] { return pump.ShouldStop(); }, BestKernelSet());
+}
+
 std::vector<std::uint8_t> Bytes(const Bitmap& b) {
   const std::uint8_t* first = b.Height() > 0 ? b.Row(0) : nullptr;
   return {first, first + b.Stride() * static_cast<std::size_t>(b.Height())};

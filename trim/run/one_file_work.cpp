@@ -6,7 +6,7 @@
 
 #include "platform/file_system.h"
 #include "trim/codec/jpeg_decoder.h"
-#include "trim/codec/orientation.h"
+#include "trim/geometry/orientation.h"
 #include "trim/codec/row_sink.h"
 #include "trim/codec/upright_rows.h"
 #include "trim/format.h"
