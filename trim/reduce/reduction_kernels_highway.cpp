@@ -50,14 +50,16 @@ HWY_INLINE void Transpose4(D d, hn::Vec<D>& a, hn::Vec<D>& b, hn::Vec<D>& c, hn:
   e = hn::BitCast(d, hn::InterleaveUpper(d64, ab1, ce1));
 }
 
-// The sums of four lanes (`lanes[r][i]` for position begin + i) put side by side into
-// sums[p * kBandRows + half + r].
+// The sums of four lanes put side by side into sums[p * kBandRows + half + r]: lane r's sums of
+// positions begin + i .. + 3 are at lanes[r][At(i)].
+template <class Place>
 HWY_INLINE void StoreSideBySide(const std::int32_t (*lanes)[kLaneBlock], std::size_t count, std::int32_t* sums,
-                                std::size_t begin) {
+                                std::size_t begin, Place At) {
   const hn::Full128<std::int32_t> d;
   for (std::size_t i = 0; i < count; i += 4) {
-    auto a = hn::Load(d, lanes[0] + i), b = hn::Load(d, lanes[1] + i);
-    auto c = hn::Load(d, lanes[2] + i), e = hn::Load(d, lanes[3] + i);
+    const std::size_t at = At(i);
+    auto a = hn::Load(d, lanes[0] + at), b = hn::Load(d, lanes[1] + at);
+    auto c = hn::Load(d, lanes[2] + at), e = hn::Load(d, lanes[3] + at);
     Transpose4(d, a, b, c, e);
     std::int32_t* to = sums + (begin + i) * kBandRows;
     hn::StoreU(a, d, to + 0 * kBandRows);
@@ -67,6 +69,71 @@ HWY_INLINE void StoreSideBySide(const std::int32_t (*lanes)[kLaneBlock], std::si
   }
 }
 
+#if HWY_ARCH_X86
+// Pairs > 0: every lane has at most that many pairs of rows (a lane with fewer adds pairs of
+// weight 0), so the pairs unroll; 0: each lane its own count. The bytes of two rows are
+// interleaved and widened to 16 bits, then one multiply-add makes w0*a + w1*b in 32 bits (at most
+// 2*100*255). On x86 the interleaves work within 128-bit blocks: the k-th of the four sums of a
+// vector holds positions 16b + 4k .. 16b + 4k + 3 of each block b.
+template <int Pairs>
+void VerticalBandWith(const BandRow* band, std::size_t begin, std::size_t stop, std::int32_t* sums) {
+  const hn::ScalableTag<std::uint8_t> d8;
+  const hn::Repartition<std::int16_t, decltype(d8)> d16;
+  const hn::Repartition<std::int32_t, decltype(d8)> d32;
+  const std::size_t step = hn::Lanes(d8);
+  const std::size_t quarter = hn::Lanes(d32);
+  const auto zero = hn::Zero(d8);
+  const std::uint8_t* any = band[0].rows[0];  // a row every band has, read with weight 0
+  HWY_ALIGN std::int32_t lanes[4][kLaneBlock];
+  for (int half = 0; half < kBandRows; half += 4) {
+    for (std::size_t block = begin; block < stop; block += kLaneBlock) {
+      const std::size_t blockEnd = std::min(stop, block + kLaneBlock);
+      for (int r = 0; r < 4; ++r) {
+        const BandRow& lane = band[half + r];
+        const int pairs = Pairs > 0 ? Pairs : lane.count / 2;
+        const std::uint8_t* rows[2 * (Pairs > 0 ? Pairs : kMaxTaps / 2)];
+        std::int32_t weights[Pairs > 0 ? Pairs : kMaxTaps / 2];
+        for (int t = 0; t < pairs; ++t) {
+          const bool used = 2 * t < lane.count;
+          rows[2 * t] = used ? lane.rows[2 * t] : any;
+          rows[2 * t + 1] = used ? lane.rows[2 * t + 1] : any;
+          weights[t] = used ? lane.pairs[t] : 0;
+        }
+        for (std::size_t p = block; p < blockEnd; p += step) {
+          const bool fetch = (p & 63) == 0;  // once per cache line
+          auto s0 = hn::Zero(d32), s1 = hn::Zero(d32), s2 = hn::Zero(d32), s3 = hn::Zero(d32), unused = hn::Zero(d32);
+          for (int t = 0; t < pairs; ++t) {
+            if (fetch) {
+              hwy::Prefetch(rows[2 * t] + p + kPrefetchAhead);
+              hwy::Prefetch(rows[2 * t + 1] + p + kPrefetchAhead);
+            }
+            const auto a = hn::LoadU(d8, rows[2 * t] + p);
+            const auto b = hn::LoadU(d8, rows[2 * t + 1] + p);
+            const auto low = hn::InterleaveLower(d8, a, b), high = hn::InterleaveUpper(d8, a, b);
+            const auto pair = hn::BitCast(d16, hn::Set(d32, weights[t]));
+            const auto widened = [&](hn::Vec<decltype(d8)> v, bool upper) {
+              return hn::BitCast(d16, upper ? hn::InterleaveUpper(d8, v, zero) : hn::InterleaveLower(d8, v, zero));
+            };
+            s0 = hn::ReorderWidenMulAccumulate(d32, widened(low, false), pair, s0, unused);
+            s1 = hn::ReorderWidenMulAccumulate(d32, widened(low, true), pair, s1, unused);
+            s2 = hn::ReorderWidenMulAccumulate(d32, widened(high, false), pair, s2, unused);
+            s3 = hn::ReorderWidenMulAccumulate(d32, widened(high, true), pair, s3, unused);
+          }
+          std::int32_t* to = lanes[r] + (p - block);
+          hn::Store(s0, d32, to);
+          hn::Store(s1, d32, to + quarter);
+          hn::Store(s2, d32, to + 2 * quarter);
+          hn::Store(s3, d32, to + 3 * quarter);
+        }
+      }
+      StoreSideBySide(lanes, blockEnd - block, sums + half, block, [step, quarter](std::size_t i) {
+        const std::size_t within = i % step;
+        return i - within + (within % 16) / 4 * quarter + within / 16 * 4;
+      });
+    }
+  }
+}
+#else
 // Pairs > 0: every lane has at most that many pairs of rows (a lane with fewer adds pairs of
 // weight 0), so the pairs unroll; 0: each lane its own count.
 template <int Pairs>
@@ -114,13 +181,18 @@ void VerticalBandWith(const BandRow* band, std::size_t begin, std::size_t stop, 
           hn::Store(high, d32, to + (p - block) + half32);
         }
       }
-      StoreSideBySide(lanes, blockEnd - block, sums + half, block);
+      StoreSideBySide(lanes, blockEnd - block, sums + half, block, [](std::size_t i) { return i; });
     }
   }
 }
+#endif
 
 void VerticalBand(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums) {
+#if HWY_ARCH_X86
+  const std::size_t step = hn::Lanes(hn::ScalableTag<std::uint8_t>());
+#else
   const std::size_t step = hn::Lanes(hn::ScalableTag<std::uint16_t>());
+#endif
   const std::size_t stop = begin + (end - begin) / step * step;
   int most = 0;
   for (int r = 0; r < kBandRows; ++r) most = std::max(most, band[r].count / 2);
@@ -290,6 +362,33 @@ void SharpenRow(const std::uint16_t* const* above, const std::uint16_t* const* r
     const auto Lnew = hn::Sub(hn::BitCast(di, L0),
                               hn::ShiftRight<1>(hn::Add(difference, hn::BitCast(di, hn::ShiftRight<15>(hn::BitCast(d, difference))))));
     const auto L0atLeast1 = hn::Max(L0, hn::Set(d, 1));
+#if HWY_ARCH_X86
+    // LuminanceRatio and ScaledChannel in 32-bit lanes. On x86 the zips and the narrowing work
+    // within 128-bit blocks, so narrowing the zipped halves together restores the lanes' order,
+    // and the halves cost no lane crossing.
+    const hn::Repartition<std::int32_t, decltype(d)> dw;
+    const hn::Repartition<float, decltype(d)> dwf;
+    const hn::Repartition<std::int16_t, decltype(d)> dn;
+    const auto zero = hn::Zero(d);
+    const auto sign = hn::BitCast(d, hn::ShiftRight<15>(Lnew));
+    const auto lowFloats = [&](hn::Vec<decltype(d)> v, hn::Vec<decltype(d)> high) {
+      return hn::ConvertTo(dwf, hn::BitCast(dw, hn::ZipLower(hn::Repartition<std::uint32_t, decltype(d)>(), v, high)));
+    };
+    const auto highFloats = [&](hn::Vec<decltype(d)> v, hn::Vec<decltype(d)> high) {
+      return hn::ConvertTo(dwf, hn::BitCast(dw, hn::ZipUpper(hn::Repartition<std::uint32_t, decltype(d)>(), v, high)));
+    };
+    const auto oneWide = hn::Set(dwf, 1.0f);
+    const auto biasWide = hn::Set(dwf, kScaleBias);
+    const auto ratioLow = hn::Mul(lowFloats(hn::BitCast(d, Lnew), sign), hn::Div(oneWide, lowFloats(L0atLeast1, zero)));
+    const auto ratioHigh = hn::Mul(highFloats(hn::BitCast(d, Lnew), sign), hn::Div(oneWide, highFloats(L0atLeast1, zero)));
+    hn::Vec<decltype(d8)> channel[3];
+    for (int c = 0; c < 3; ++c) {
+      const auto low = hn::ConvertTo(dw, hn::Add(hn::Mul(lowFloats(centre[c], zero), ratioLow), biasWide));
+      const auto high = hn::ConvertTo(dw, hn::Add(hn::Mul(highFloats(centre[c], zero), ratioHigh), biasWide));
+      channel[c] = hn::DemoteTo(d8, hn::ReorderDemote2To(dn, low, high));  // the clamp to 0..255
+    }
+    hn::StoreInterleaved3(channel[0], channel[1], channel[2], d8, out + 3 * x);
+#else
     // LuminanceRatio and ScaledChannel on each half: float lanes are 32 bits.
     const auto scaled = [&](auto half) {
       const auto pick = [&](auto tag, auto v) { return half ? hn::UpperHalf(tag, v) : hn::LowerHalf(tag, v); };
@@ -306,6 +405,7 @@ void SharpenRow(const std::uint16_t* const* above, const std::uint16_t* const* r
     const auto high = scaled(true);
     hn::StoreInterleaved3(hn::Combine(d8, high[0], low[0]), hn::Combine(d8, high[1], low[1]),
                           hn::Combine(d8, high[2], low[2]), d8, out + 3 * x);
+#endif
   }
   SharpenInner(above, row, below, x, w - 1, out);
 }
