@@ -16,10 +16,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSlider>
 #include <QTimer>
 
 #include "app/app_texts.h"
 #include "app/application.h"
+#include "app/window_accessibility.h"
+#include "app/window_keyboard.h"
+#include "app/window_style.h"
 #include "platform/file_system.h"
 #include "trim/run/batch_run.h"
 
@@ -43,9 +47,13 @@ TForm1::TForm1(Dialogs* dialogs, SplashOptions splash)
       runJobs_(OnlineCores()) {
   setObjectName(QStringLiteral("Form1"));
   setFixedSize(kClientWidth, kClientHeight);
+  UseWindowLook(*this);
   CreateControls();
   SetTabOrder();
   ConnectHandlers();
+  LetReturnPressButtons(*this);
+  ShowSliderNumber(*TrackBar1);
+  DescribeForScreenReaders(*this);
   UpdateControlStates();
   FormCreate();
 }

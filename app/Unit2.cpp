@@ -13,6 +13,7 @@
 #include "app/application.h"
 #include "app/splash_picture.h"
 #include "app/window_fonts.h"
+#include "app/window_style.h"
 
 namespace phototrim::app {
 
@@ -21,6 +22,7 @@ TForm2::TForm2(QWidget* owner, SplashOptions options) : QDialog(owner), options_
   setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
   setModal(true);
   setAcceptDrops(false);
+  UseWindowLook(*this);
   QPalette black = palette();
   black.setColor(QPalette::Window, Qt::black);
   setPalette(black);
@@ -28,7 +30,8 @@ TForm2::TForm2(QWidget* owner, SplashOptions options) : QDialog(owner), options_
 
   Image1 = new QLabel(this);
   Image1->setObjectName(QStringLiteral("Image1"));
-  Image1->setPixmap(QPixmap::fromImage(SplashPicture()));
+  // Drawn for the screen's pixels: on a scaled desktop the enlarged 800 x 600 picture would be blurred.
+  Image1->setPixmap(QPixmap::fromImage(SplashPicture(devicePixelRatioF())));
   Image1->setGeometry(0, 0, kSplashWidth, kSplashHeight);
   Image1->installEventFilter(this);
 

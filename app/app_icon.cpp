@@ -64,7 +64,7 @@ QImage ApplicationIconImage(int size) {
 
 QIcon ApplicationIcon() {
   QIcon icon;
-  for (int size : {16, 32, 48, 64, 128}) icon.addPixmap(QPixmap::fromImage(ApplicationIconImage(size)));
+  for (int size : {16, 24, 32, 48, 64, 96, 128, 256}) icon.addPixmap(QPixmap::fromImage(ApplicationIconImage(size)));
   return icon;
 }
 

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -47,10 +48,15 @@ void RunHandler(const std::function<void()>& handler) {
 }
 
 void PrepareEnvironment() {
-  // Qt 6 scales by the screen's dpi unless this is 0; a factor given to Qt by hand is dropped as well.
-  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-  qunsetenv("QT_SCALE_FACTOR");
-  qunsetenv("QT_SCREEN_SCALE_FACTORS");
+  // The window is laid out in logical pixels, and Qt multiplies it by the desktop's factor (a factor
+  // set by hand in QT_SCALE_FACTOR or QT_SCREEN_SCALE_FACTORS included). Not rounded: at 125 % and
+  // 150 % a whole factor would make the window too small or too large.
+  // On a Wayland desktop, natively there (Qt 6.4 would take X11 through XWayland under GNOME), and
+  // X11 where Qt's Wayland plugin or the compositor cannot be had. A platform named by hand stands.
+  const bool waylandSession = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                              qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+  if (waylandSession && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "wayland;xcb");
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
   PrepareWindowFonts();
 }
 

@@ -32,8 +32,8 @@ class TApplication : public QApplication {
 // exception cleanups and would leak or keep a button pressed).
 void RunHandler(const std::function<void()>& handler);
 
-// What the program sets before the application object exists: no scaling by the desktop's factor,
-// since the window is laid out in pixels at 96 dpi, and the hinting of the window's faces.
+// What the program sets before the application object exists: scaling by the desktop's factor, not
+// rounded (the window is laid out in pixels at 100 %), and the hinting of the window's faces.
 void PrepareEnvironment();
 
 // What the program sets once the application object exists: Japanese standard button texts,

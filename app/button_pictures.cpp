@@ -1,4 +1,4 @@
-// The button pictures: small vector drawings, antialiased, on a transparent ground.
+// The button pictures: small vector drawings, antialiased, on a transparent ground, at any size.
 #include "app/button_pictures.h"
 
 #include <QPainter>
@@ -13,6 +13,20 @@ QImage Blank(int size) {
   image.fill(Qt::transparent);
   return image;
 }
+
+// A painter on a blank picture `pixels` wide, drawing in the `grid` units the picture was designed in.
+struct Canvas {
+  QImage image;
+  QPainter p;
+  Canvas(int pixels, int grid) : image(Blank(pixels)), p(&image) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(qreal(pixels) / grid, qreal(pixels) / grid);
+  }
+  QImage Done() {
+    p.end();
+    return image;
+  }
+};
 
 // A closed folder in the 16 x 16 grid: the tab at the upper left, the body below it.
 void DrawFolder(QPainter& p) {
@@ -50,22 +64,21 @@ QPainterPath TickPath() {
 
 }  // namespace
 
-QImage ClosedFolderPicture() {
-  QImage image = Blank(16);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing);
+QImage ClosedFolderPicture(int pixels) {
+  Canvas canvas(pixels, 16);
+  QPainter& p = canvas.p;
   DrawFolder(p);
-  return image;
+  return canvas.Done();
 }
 
-QImage NewFolderPicture() {
-  QImage image = Blank(16);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing);
+QImage NewFolderPicture(int pixels) {
+  Canvas canvas(pixels, 16);
+  QPainter& p = canvas.p;
+  p.save();
   p.translate(-1, 2);
   p.scale(0.88, 0.88);
   DrawFolder(p);
-  p.resetTransform();
+  p.restore();
   // A four-pointed sparkle at the upper right: the folder is new.
   QPainterPath star;
   const QPointF c(12.0, 4.0);
@@ -77,36 +90,33 @@ QImage NewFolderPicture() {
   p.setPen(QPen(QColor(0xc0, 0x80, 0x00), 0.8));
   p.setBrush(QColor(0xff, 0xf4, 0x60));
   p.drawPath(star);
-  return image;
+  return canvas.Done();
 }
 
-QImage TickPicture() {
-  QImage image = Blank(18);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing);
+QImage TickPicture(int pixels) {
+  Canvas canvas(pixels, 18);
+  QPainter& p = canvas.p;
   QLinearGradient fill(0, 2, 0, 16);
   fill.setColorAt(0, QColor(0x5c, 0xd6, 0x4a));
   fill.setColorAt(1, QColor(0x1e, 0x8c, 0x1e));
   p.setPen(QPen(QColor(0x10, 0x5a, 0x10), 1.0));
   p.setBrush(fill);
   p.drawPath(TickPath());
-  return image;
+  return canvas.Done();
 }
 
-QImage DisabledTickPicture() {
-  QImage image = Blank(18);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing);
+QImage DisabledTickPicture(int pixels) {
+  Canvas canvas(pixels, 18);
+  QPainter& p = canvas.p;
   p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1.0));
   p.setBrush(Qt::NoBrush);
   p.drawPath(TickPath());
-  return image;
+  return canvas.Done();
 }
 
-QImage CrossPicture() {
-  QImage image = Blank(32);
-  QPainter p(&image);
-  p.setRenderHint(QPainter::Antialiasing);
+QImage CrossPicture(int pixels) {
+  Canvas canvas(pixels, 32);
+  QPainter& p = canvas.p;
   // Two bars at right angles, as one outlined shape so the outline does not cross the middle.
   QPainterPath bar;
   bar.addRoundedRect(QRectF(-13.0, -3.6, 26.0, 7.2), 2.0, 2.0);
@@ -123,7 +133,7 @@ QImage CrossPicture() {
   p.setPen(QPen(QColor(0x80, 0x00, 0x00), 1.0));
   p.setBrush(fill);
   p.drawPath(place.map(cross));
-  return image;
+  return canvas.Done();
 }
 
 }  // namespace phototrim::app

@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/window_style.h"
+
 namespace phototrim::app {
 
 int TitleRoom(const QString& title) {
@@ -24,6 +26,7 @@ int TitleRoom(const QString& title) {
 
 QMessageBox* MakeMessageBox(BoxKind kind, QWidget* parent, const QString& title, const QString& text) {
   auto* box = new QMessageBox(parent);
+  UseWindowLook(*box);
   box->setWindowTitle(title);
   box->setText(text);
   // Plain text: a path may hold '<' or '&', which must show as they are.
@@ -33,9 +36,9 @@ QMessageBox* MakeMessageBox(BoxKind kind, QWidget* parent, const QString& title,
     QPushButton* yes = box->addButton(QString::fromUtf8("はい"), QMessageBox::YesRole);
     box->addButton(QString::fromUtf8("いいえ"), QMessageBox::NoRole);
     box->setDefaultButton(yes);
-    // Desktop themes may put the affirmative button last; はい stands first whatever the theme says.
-    // (0 is the Windows order of QDialogButtonBox.)
-    box->setStyleSheet(QStringLiteral("QDialogButtonBox { button-layout: 0; }"));
+    // Escape and the close box give the safe answer: はい stops, where いいえ would overwrite or go on.
+    box->setEscapeButton(yes);
+    // Desktop themes may put the affirmative button last; the window's style puts はい first.
   } else {
     box->setDefaultButton(box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
   }
@@ -48,6 +51,7 @@ QMessageBox* MakeMessageBox(BoxKind kind, QWidget* parent, const QString& title,
 
 QInputDialog* MakeTextDialog(QWidget* parent, const QString& title, const QString& label, int maxLength) {
   auto* dialog = new QInputDialog(parent);
+  UseWindowLook(*dialog);
   dialog->setWindowTitle(title);
   dialog->setLabelText(label);
   dialog->setOkButtonText(QStringLiteral("OK"));
@@ -92,7 +96,14 @@ std::optional<QString> QtDialogs::GetText(const QString& title, const QString& l
 
 QString QtDialogs::GetFolder(const QString& title) {
   // From the home folder each time, as a desktop's picker starts from the top of the user's files.
-  return QFileDialog::getExistingDirectory(parent_, title, QDir::homePath(), QFileDialog::ShowDirsOnly);
+  // Qt's own picker, not the desktop's: it takes the window's face, colours and scale, where a
+  // desktop's picker came up at its own scale, four times the window's size at 200 %.
+  QFileDialog picker(parent_, title, QDir::homePath());
+  picker.setFileMode(QFileDialog::Directory);
+  picker.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+  UseWindowLook(picker);
+  if (picker.exec() != QDialog::Accepted || picker.selectedFiles().isEmpty()) return QString();
+  return picker.selectedFiles().constFirst();
 }
 
 }  // namespace phototrim::app

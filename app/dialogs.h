@@ -18,7 +18,7 @@ class Dialogs {
 
   // A notice with one OK button, titled `title`, without an icon.
   virtual void Notice(const QString& title, const QString& text) = 0;
-  // A question with はい first and default, then いいえ; true is はい.
+  // A question with はい first and default, then いいえ; true is はい, which Escape and closing also give.
   virtual bool Ask(const QString& title, const QString& text) = 0;
   // The box for an exception that reached the event loop: a stop icon and OK.
   virtual void Error(const QString& title, const QString& text) = 0;

@@ -16,6 +16,7 @@
 #include "app/Unit1.h"
 #include "app/app_texts.h"
 #include "app/button_pictures.h"
+#include "app/drawn_icon.h"
 #include "app/size_captions.h"
 #include "app/window_fonts.h"
 #include "app/window_style.h"
@@ -68,11 +69,6 @@ QPushButton* MakePictureButton(QWidget* parent, const char* name, const char* ca
   return button;
 }
 
-QIcon Picture(const QImage& normal, const QImage& disabled = QImage()) {
-  QIcon icon(QPixmap::fromImage(normal));
-  if (!disabled.isNull()) icon.addPixmap(QPixmap::fromImage(disabled), QIcon::Disabled);
-  return icon;
-}
 
 // Tops of the size buttons in the size table's order; the pixel sizes below the fixed-size row.
 constexpr std::array<int, 18> kSizeButtonTops = {16, 36, 56, 76, 96, 116, 136, 156, 176,
@@ -84,12 +80,12 @@ void TForm1::CreateControls() {
   // Folder rows.
   Label3 = MakeLabel(this, "Label3", "入力フォルダ", 8, 16, 67, 12);
   Edit1 = MakePathField(this, "Edit1", 88, 8, 313, 20);
-  const QIcon folder = Picture(ClosedFolderPicture());
+  const QIcon folder = DrawnIcon(ClosedFolderPicture);
   BitBtn8 = MakePictureButton(this, "BitBtn8", "", folder, 16, 408, 2, 25, 25);
   Label4 = MakeLabel(this, "Label4", "出力フォルダ", 8, 48, 67, 12);
   Edit2 = MakePathField(this, "Edit2", 88, 40, 249, 20);
   BitBtn1 = MakePictureButton(this, "BitBtn1", "", folder, 16, 344, 34, 25, 25);
-  BitBtn4 = MakePictureButton(this, "BitBtn4", "フォルダ作成", Picture(NewFolderPicture()), 16, 374, 34, 97, 25);
+  BitBtn4 = MakePictureButton(this, "BitBtn4", "フォルダ作成", DrawnIcon(NewFolderPicture), 16, 374, 34, 97, 25);
 
   // Options and quality.
   CheckBox4 = Place(new QCheckBox(U("サブフォルダは検索しない"), this), "CheckBox4", 88, 64, 153, 17);
@@ -166,9 +162,9 @@ void TForm1::CreateControls() {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  BitBtn2 = MakePictureButton(this, "BitBtn2", "　　実　行", Picture(TickPicture(), DisabledTickPicture()), 18,
+  BitBtn2 = MakePictureButton(this, "BitBtn2", "　　実　行", DrawnIcon(TickPicture, DisabledTickPicture), 18,
                               248, 480, 105, 41);
-  BitBtn3 = MakePictureButton(this, "BitBtn3", "　　中　断", Picture(CrossPicture()), 32, 360, 480, 105, 41);
+  BitBtn3 = MakePictureButton(this, "BitBtn3", "　　中　断", DrawnIcon(CrossPicture), 32, 360, 480, 105, 41);
   ProgressBar1 = Place(new QProgressBar(this), "ProgressBar1", 3, 536, 465, 17);
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);

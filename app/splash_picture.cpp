@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include <QFont>
@@ -20,6 +21,23 @@ namespace {
 
 constexpr int kHorizon = 380;             // the far shore of the lake; the reflection mirrors about it
 constexpr float kSunX = 590, kSunY = 196;  // low over the ridges, its glitter path runs down the lake
+
+// Runs `paintRow(y, row)` for the rows [first, end) of `image`, shared among the processor's cores:
+// at 200 % the picture has four times the pixels, and the splash must not keep the user waiting.
+// Each row is painted by one thread only; the row pointers are taken before the threads start.
+template <typename PaintRow>
+void ForEachRow(QImage& image, int first, int end, const PaintRow& paintRow) {
+  uchar* bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
+  const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+  auto share = [&](int start) {
+    for (int y = first + start; y < end; y += threads) paintRow(y, reinterpret_cast<QRgb*>(bits + y * stride));
+  };
+  std::vector<std::thread> helpers;
+  for (int start = 1; start < threads; ++start) helpers.emplace_back(share, start);
+  share(0);
+  for (std::thread& helper : helpers) helper.join();
+}
 
 struct Rgb {
   float r, g, b;
@@ -103,7 +121,9 @@ Rgb SkyAt(float x, float y) {
   return Mix(sky, Add(lit, Scale(Hex(0xffc080), rim * 0.5f)), cover * 0.85f);
 }
 
-void PaintSkyAndRidges(QImage& image) {
+// Every painter works in the picture's own 800 x 600 units; the pixel loops walk the image's pixels
+// (`scale` of them to a unit) and compute each at its place in those units.
+void PaintSkyAndRidges(QImage& image, float scale) {
   struct RidgeLayer {
     float base, height, scale;
     std::uint32_t seed;
@@ -114,35 +134,38 @@ void PaintSkyAndRidges(QImage& image) {
   const std::array<RidgeLayer, 3> ridges = {{{318, 110, 260, 11, Hex(0x6a5a8c), 0.35f},
                                             {350, 105, 190, 23, Hex(0x463f6a), 0.3f},
                                             {372, 70, 120, 37, Hex(0x23243c), 0.12f}}};
-  std::vector<std::array<float, 3>> tops(kSplashWidth);
-  for (int x = 0; x < kSplashWidth; ++x)
+  const int width = image.width(), horizon = int(std::lround(kHorizon * scale));
+  std::vector<std::array<float, 3>> tops(static_cast<std::size_t>(width));
+  for (int px = 0; px < width; ++px)
     for (std::size_t i = 0; i < ridges.size(); ++i)
-      tops[x][i] = ridges[i].base - ridges[i].height * Ridge(x / ridges[i].scale + 3.7f * i, ridges[i].seed);
+      tops[px][i] = ridges[i].base - ridges[i].height * Ridge(px / scale / ridges[i].scale + 3.7f * i, ridges[i].seed);
 
-  for (int y = 0; y < kHorizon; ++y) {
-    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < kSplashWidth; ++x) {
-      Rgb c = SkyAt(float(x), float(y));
+  ForEachRow(image, 0, horizon, [&](int py, QRgb* row) {
+    const float y = py / scale;
+    for (int px = 0; px < width; ++px) {
+      const float x = px / scale;
+      Rgb c = SkyAt(x, y);
       for (std::size_t i = 0; i < ridges.size(); ++i) {
-        const float top = tops[x][i];
+        const float top = tops[px][i];
         if (y < top - 1) continue;
-        const float edge = std::clamp(float(y) - top + 1, 0.0f, 1.0f);  // one pixel of antialiasing
-        const float below = (float(y) - top) / 80.0f;
+        const float edge = std::clamp((y - top) * scale + 1, 0.0f, 1.0f);  // one pixel of antialiasing
+        const float below = (y - top) / 80.0f;
         // Rock and forest texture, lighter on the crests where the low sun reaches.
         const float texture = 0.82f + 0.3f * Fbm(x / 14.0f, y / 9.0f, ridges[i].seed + 5, 4);
         Rgb rock = Scale(ridges[i].color, texture * (1.0f + 0.25f * std::exp(-below * 3.0f)));
-        rock = Mix(rock, SkyAt(float(x), float(kHorizon - 70)), ridges[i].haze * (1.0f - 0.5f * SmoothStep(0, 1, below)));
+        rock = Mix(rock, SkyAt(x, float(kHorizon - 70)), ridges[i].haze * (1.0f - 0.5f * SmoothStep(0, 1, below)));
         c = Mix(c, rock, edge);
       }
-      row[x] = ToPixel(c);
+      row[px] = ToPixel(c);
     }
-  }
+  });
 }
 
 // Pines along the left shore, dark against the ridges; drawn before the lake so the lake mirrors them.
-void PaintPines(QImage& image) {
+void PaintPines(QImage& image, float scale) {
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(scale, scale);
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(0x0c, 0x10, 0x18));
   for (int i = 0; i < 17; ++i) {
@@ -167,16 +190,21 @@ void PaintPines(QImage& image) {
   }
 }
 
-void PaintLake(QImage& image) {
-  for (int y = kHorizon; y < kSplashHeight; ++y) {
-    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-    const float depth = float(y - kHorizon) / float(kSplashHeight - kHorizon);
-    const int mirrored = std::max(0, 2 * kHorizon - y - 1);
-    const auto* source = reinterpret_cast<const QRgb*>(image.constScanLine(mirrored));
-    for (int x = 0; x < kSplashWidth; ++x) {
+void PaintLake(QImage& image, float scale) {
+  const int width = image.width(), height = image.height(), horizon = int(std::lround(kHorizon * scale));
+  const uchar* bits = image.constBits();
+  const qsizetype stride = image.bytesPerLine();
+  // Rows below the horizon read only rows above it, which are finished.
+  ForEachRow(image, horizon, height, [&](int py, QRgb* row) {
+    const float y = py / scale;
+    const float depth = float(py - horizon) / float(height - horizon);
+    const int mirrored = std::max(0, 2 * horizon - py - 1);
+    const auto* source = reinterpret_cast<const QRgb*>(bits + mirrored * stride);
+    for (int px = 0; px < width; ++px) {
+      const float x = px / scale;
       // Ripples: sideways shifts that grow toward the viewer, broken up by noise.
       const float wave = std::sin(y * 0.9f + Fbm(x / 70.0f, y / 5.0f, 53, 3) * 9.0f);
-      const int sx = std::clamp(x + int(std::lround(wave * (1.0f + depth * 7.0f))), 0, kSplashWidth - 1);
+      const int sx = std::clamp(px + int(std::lround(wave * (1.0f + depth * 7.0f) * scale)), 0, width - 1);
       Rgb c = Mix(FromPixel(source[sx]), Hex(0x0f1c34), 0.22f + depth * 0.35f);
       // The sun's glitter path: bright broken streaks in a band that widens toward the shore.
       const float band = std::exp(-std::pow((x - kSunX) / (14.0f + depth * 110.0f), 2.0f));
@@ -184,15 +212,16 @@ void PaintLake(QImage& image) {
       c = Add(c, Scale(Hex(0xffc27a), band * glint * 0.9f));
       // Faint calm lines across the water.
       c = Scale(c, 0.94f + 0.1f * Noise(x / 300.0f, y / 1.3f, 83));
-      row[x] = ToPixel(c);
+      row[px] = ToPixel(c);
     }
-  }
+  });
 }
 
 // The near shore: a dark bank with reeds, so the red text line at the foot reads well.
-void PaintShore(QImage& image) {
+void PaintShore(QImage& image, float scale) {
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(scale, scale);
   QPainterPath bank;
   bank.moveTo(0, kSplashHeight);
   for (int x = 0; x <= kSplashWidth; x += 4)
@@ -220,23 +249,23 @@ void PaintShore(QImage& image) {
 }
 
 // A photograph's finish: darker corners and a fine grain.
-void Finish(QImage& image) {
-  for (int y = 0; y < kSplashHeight; ++y) {
-    auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < kSplashWidth; ++x) {
-      const float dx = (x - 400.0f) / 400.0f, dy = (y - 300.0f) / 300.0f;
+void Finish(QImage& image, float scale) {
+  ForEachRow(image, 0, image.height(), [&](int py, QRgb* row) {
+    for (int px = 0; px < image.width(); ++px) {
+      const float dx = (px / scale - 400.0f) / 400.0f, dy = (py / scale - 300.0f) / 300.0f;
       const float vignette = 1.0f - 0.28f * SmoothStep(0.35f, 1.5f, dx * dx + dy * dy);
-      const float grain = (Hash(x, y, 97) - 0.5f) * 0.035f;
-      const Rgb c = FromPixel(row[x]);
-      row[x] = ToPixel(Add(Scale(c, vignette), {grain, grain, grain}));
+      const float grain = (Hash(px, py, 97) - 0.5f) * 0.035f;  // grain of the screen's own pixels
+      const Rgb c = FromPixel(row[px]);
+      row[px] = ToPixel(Add(Scale(c, vignette), {grain, grain, grain}));
     }
-  }
+  });
 }
 
 // Trim marks at the corners of an L-size frame (127 : 89) and the program's title inside it.
-void PaintTitle(QImage& image) {
+void PaintTitle(QImage& image, float scale) {
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(scale, scale);
   p.setRenderHint(QPainter::TextAntialiasing);
   const QRectF frame(400 - 321, 52, 642, 450);  // 642 / 450 = 1.427, the ratio of L
   p.setPen(QPen(QColor(255, 255, 255, 190), 2.0));
@@ -268,14 +297,16 @@ void PaintTitle(QImage& image) {
 
 }  // namespace
 
-QImage SplashPicture() {
-  QImage image(kSplashWidth, kSplashHeight, QImage::Format_RGB32);
-  PaintSkyAndRidges(image);
-  PaintPines(image);
-  PaintLake(image);
-  PaintShore(image);
-  Finish(image);
-  PaintTitle(image);
+QImage SplashPicture(qreal devicePixelRatio) {
+  const float scale = float(std::max<qreal>(devicePixelRatio, 1.0));
+  QImage image(int(std::lround(kSplashWidth * scale)), int(std::lround(kSplashHeight * scale)), QImage::Format_RGB32);
+  PaintSkyAndRidges(image, scale);
+  PaintPines(image, scale);
+  PaintLake(image, scale);
+  PaintShore(image, scale);
+  Finish(image, scale);
+  PaintTitle(image, scale);
+  image.setDevicePixelRatio(scale);
   return image;
 }
 

@@ -9,6 +9,7 @@ inline constexpr int kSplashWidth = 800;
 inline constexpr int kSplashHeight = 600;
 
 // Renders the 800 x 600 picture; the same every time (fixed seeds). Needs an application object for the title's font.
-QImage SplashPicture();
+// On a scaled screen it is drawn with `devicePixelRatio` pixels to each of its own, not enlarged.
+QImage SplashPicture(qreal devicePixelRatio = 1.0);
 
 }  // namespace phototrim::app

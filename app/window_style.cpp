@@ -1,9 +1,15 @@
 // The window's style and its captioned group box.
 #include "app/window_style.h"
 
+#include <QDialogButtonBox>
+#include <QMessageBox>
 #include <QPainter>
+#include <QStyleOption>
 #include <QStyleFactory>
 #include <qdrawutil.h>
+
+#include "app/app_texts.h"
+#include "app/window_fonts.h"
 
 namespace phototrim::app {
 
@@ -17,6 +23,28 @@ WindowStyle::WindowStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("F
 int WindowStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
   if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) return kLabelGap;
   return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
+int WindowStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                           QStyleHintReturn* returnData) const {
+  if (hint == SH_DialogButtonLayout && widget && qobject_cast<const QMessageBox*>(widget->window()))
+    return QDialogButtonBox::WinLayout;
+  return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
+void WindowStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                                     const QWidget* widget) const {
+  QProxyStyle::drawComplexControl(control, option, painter, widget);
+  if (control != CC_Slider || !(option->state & State_HasFocus)) return;
+  QStyleOptionFocusRect focus;
+  focus.QStyleOption::operator=(*option);
+  focus.rect = option->rect.adjusted(1, 1, -1, -1);
+  drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
+}
+
+void UseWindowLook(QWidget& widget) {
+  widget.setFont(WindowFont(kWindowFontFamily, QFont::SansSerif));
+  widget.setPalette(widget.style()->standardPalette());
 }
 
 CaptionedGroupBox::CaptionedGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}

@@ -12,7 +12,18 @@ class WindowStyle : public QProxyStyle {
  public:
   WindowStyle();
   int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr, const QWidget* widget = nullptr) const override;
+  // The buttons of a message box in the classic order, whatever the desktop's: はい before いいえ.
+  int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,
+                QStyleHintReturn* returnData = nullptr) const override;
+  // A slider with the focus is framed as a button with the focus is: Fusion only tints its handle.
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                          const QWidget* widget = nullptr) const override;
 };
+
+// The window's own face and colours on `widget` and all it holds, whatever the desktop sets for the
+// application (a configuration tool's font, a dark theme): its layout is in pixels for the 12-pixel
+// face, and its pictures and indicators are drawn for light ground. Dialogs take them too, to match.
+void UseWindowLook(QWidget& widget);
 
 // A group box whose caption stands on its frame line 8 pixels from the left, as on the classic
 // desktop. Ideographic spaces in the caption advance 8 pixels, the width the size group's caption was

@@ -79,6 +79,8 @@ int main(int argc, char** argv) {
   }
 
   CatchStopSignals();
+  // A reader of the log that goes away (… | head) makes the writes fail, not the run end.
+  std::signal(SIGPIPE, SIG_IGN);
   const bool showProgress = options.progress == ProgressDisplay::On ||
                             (options.progress == ProgressDisplay::Auto && !options.quiet && ::isatty(STDERR_FILENO));
   Workspace workspace;
@@ -87,7 +89,12 @@ int main(int argc, char** argv) {
   const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::clamp(cores, 1L, 256L));
   const RunSummary summary = RunBatch(workspace, host, jobs);
   if (summary.aborted) return kExitStopped;
+  if (summary.outputIsInput) return kExitOutputIsInput;
   if (!summary.started) return kExitRefused;
+  if (host.LogError() != 0) {
+    std::fprintf(stderr, "%s: %s\n", text::kLogLost, std::strerror(host.LogError()));
+    return kExitLogLost;
+  }
   // Files that were never met are as missing from the output as files that failed.
   return summary.ErrorCount > 0 || host.UnreadableFolders() > 0 ? kExitFinishedWithErrors : kExitFinished;
 }

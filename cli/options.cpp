@@ -41,6 +41,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     std::string arg = args[i];
     std::string value;
     bool hasInlineValue = false;
+    bool valueTaken = false;  // a switch given "=value" is refused, not read as on
     if (!onlyFolders && arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
       value = arg.substr(arg.find('=') + 1);
       arg = arg.substr(0, arg.find('='));
@@ -48,6 +49,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     }
     // Takes the value of an option: after '=' or as the next argument.
     auto takeValue = [&](std::string& out) {
+      valueTaken = true;
       if (hasInlineValue) {
         out = value;
         return true;
@@ -143,8 +145,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
       error = Format("不明なオプションです: %s", arg.c_str());
       return false;
     }
-    if (hasInlineValue && (arg == "-r" || arg == "--reduce" || arg == "--no-reduce" || arg == "--plain" ||
-                           arg == "--quiet" || arg == "--overwrite" || arg == "--help" || arg == "--version")) {
+    if (hasInlineValue && !valueTaken) {
       error = Format("オプション %s は値を取りません。", arg.c_str());
       return false;
     }
@@ -206,7 +207,8 @@ std::string HelpText() {
          "Ctrl-C（または SIGTERM, SIGHUP）で中断します（途中まで書いたファイルは残りません）。\n"
          "\n"
          "終了ステータス: 0 正常終了, 1 エラーあり（読めないフォルダがあったときも）, 2 中断, 3 開始できなかった,\n"
-         "64 使い方の誤り\n";
+         "4 出力フォルダが入力フォルダと同じ（元画像を上書きしないよう開始しなかった）,\n"
+         "5 終わったがログを標準出力に書き込めなかった, 64 使い方の誤り\n";
 }
 
 }  // namespace phototrim::cli

@@ -35,6 +35,11 @@ inline constexpr int kExitFinished = 0;
 inline constexpr int kExitFinishedWithErrors = 1;
 inline constexpr int kExitStopped = 2;
 inline constexpr int kExitRefused = 3;
+// Refused because the output folder is the input folder: the run would have replaced the originals.
+inline constexpr int kExitOutputIsInput = 4;
+// The run ended as it would have, but its log could not be written whole to stdout (a full disk,
+// a reader that went away): the outputs are as the run left them, the log tells nothing for sure.
+inline constexpr int kExitLogLost = 5;
 inline constexpr int kExitUsage = 64;
 
 // Reads the arguments (without the program name). False with a one-line reason in `error` when

@@ -1,6 +1,7 @@
 // The command line's host: answers questions from the options and prints what the window would show.
 #include "cli/terminal_host.h"
 
+#include <cerrno>
 #include <unistd.h>
 
 #include "cli/terminal_text.h"
@@ -33,8 +34,13 @@ void TerminalHost::AddMemoLine(const std::string& line) {
   if (progress_) progress_->Clear();
   const std::string shown = outIsTerminal_ ? EscapeControls(line, false) : line;
   std::fprintf(out_, "%s\n", shown.c_str());
-  std::fflush(out_);
+  FlushOut();
   if (progress_) progress_->Redraw();
+}
+
+void TerminalHost::FlushOut() {
+  errno = 0;
+  if ((std::fflush(out_) != 0 || std::ferror(out_)) && logError_ == 0) logError_ = errno != 0 ? errno : EIO;
 }
 
 void TerminalHost::ShowNotice(NoticeKind kind, const std::string& text) {
@@ -72,7 +78,7 @@ void TerminalHost::PumpEvents() {
 void TerminalHost::LeaveRunningState() {
   if (progress_) progress_->Clear();
   if (!finalText_.empty()) std::fprintf(out_, "%s\n", finalText_.c_str());
-  std::fflush(out_);
+  FlushOut();
 }
 
 }  // namespace phototrim::cli

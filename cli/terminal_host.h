@@ -48,10 +48,14 @@ class TerminalHost : public BatchHost {
   const std::string& FinalText() const { return finalText_; }
   // How many folders of the input tree could not be read.
   int UnreadableFolders() const { return unreadableFolders_; }
+  // The errno of the first write to stdout that failed, 0 when every line got through.
+  int LogError() const { return logError_; }
 
  private:
   // A message of one or more lines on stderr, around the progress bar.
   void ToStderr(const std::string& text, bool keepLineBreaks = true);
+  // Sends what is buffered for stdout on its way and keeps the reason of the first failure.
+  void FlushOut();
 
   const Options& options_;
   Workspace& workspace_;
@@ -61,6 +65,7 @@ class TerminalHost : public BatchHost {
   const bool outIsTerminal_;
   const bool errIsTerminal_;
   int unreadableFolders_ = 0;
+  int logError_ = 0;
   std::optional<ProgressBar> progress_;
   std::string finalText_;
 };

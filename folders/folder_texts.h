@@ -9,7 +9,7 @@ namespace phototrim::folders {
 inline constexpr char kFolderStatus[] = "サブフォルダ数 %d  全ファイル数 %d   JPEGファイル数 %d";
 
 using text::kInputFolderUnusable;  // phototrim-batch refuses such a folder with the same words
-inline constexpr char kOutputFolderUnusable[] = "出力フォルダの指定が無効か使用不能です。";
+using text::kOutputFolderUnusable;
 
 inline constexpr char kNameDialogTitle[] = "サブフォルダの作成";
 inline constexpr char kNameDialogPrompt[] = "作成するサブフォルダ名";

@@ -17,6 +17,8 @@ packages=(
   fonts-ipafont-gothic     # the window's Gothic faces, proportional and fixed-pitch
   fonts-ipafont-mincho     # the splash line's Mincho face
   xvfb xauth               # running the window without a display (xvfb-run)
+  qt6-wayland weston       # the window on Wayland, and a headless compositor to test it there
+  at-spi2-core python3-pyatspi dbus-daemon  # reading the window as a screen reader does (AT-SPI)
   clang libclang-rt-14-dev # the fuzzing targets (libFuzzer, ASan, UBSan)
   go-md2man                # the manual pages, written in Markdown
   dpkg-dev                 # dpkg-shlibdeps, for the Debian package's Depends

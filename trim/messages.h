@@ -11,6 +11,12 @@ inline constexpr char kFixedSizeNotPositive[] = "固定ﾋﾟｸｾﾙ寸法に�
 inline constexpr char kNoJpegFiles[] = "入力フォルダにJPEGファイルが存在しません。";
 // An input folder that cannot be entered: the window's folder picker refuses it, phototrim-batch too.
 inline constexpr char kInputFolderUnusable[] = "入力フォルダの指定が無効か使用不能です。";
+// An output folder that could never take a file: the window's folder picker refuses such a folder too.
+inline constexpr char kOutputFolderUnusable[] = "出力フォルダの指定が無効か使用不能です。";
+inline constexpr char kOutputFolderReadOnly[] = "出力フォルダは読み取り専用のため保存できません。";
+// The same folder for both, whatever the spelling: the run would replace every original.
+inline constexpr char kOutputIsInput[] =
+    "出力フォルダが入力フォルダと同じです。\nこのまま実行すると元画像がすべて上書きされるため、別の出力フォルダを指定してください。";
 
 // Questions; Yes stops the run.
 inline constexpr char kAskVanished[] = "入力フォルダにJPEGファイルが存在しません。中断しますか？\n\n%s";
@@ -62,6 +68,9 @@ inline constexpr char kReasonTooLittleData[] = "画素数に比べてデータ�
 inline constexpr char kReasonTooManyScans[] = "スキャンが多すぎます（最大 %d）";
 inline constexpr char kReasonComponentMissing[] = "データのない色成分があります";
 inline constexpr char kReasonSizeLimit[] = "%dpx を超えるため処理できません（--no-size-limit で処理できます）";
+
+// phototrim-batch: the log on stdout could not be written whole; the pictures are not concerned.
+inline constexpr char kLogLost[] = "ログを標準出力に書き込めませんでした（保存したファイルには影響ありません）";
 
 // Any failure the run did not foresee, such as memory running out.
 inline constexpr char kOutOfMemory[] = "メモリが不足しているため処理を続けられません。\n\n%s";

@@ -218,6 +218,18 @@ TEST_F(FolderChoice, FolderNamedInOtherBytesThanUtf8IsScannedAndRunAsItIs) {
   EXPECT_TRUE(fs::exists(folder / "out/a.jpg"));
 }
 
+TEST_F(FolderChoice, AnOutputFolderInsideTheInputIsCountedAsASubfolderNotScanned) {
+  const std::string photos = FiveFiles("photos");
+  FiveFiles("photos/out/sub");  // an earlier run's outputs
+  fs::create_directory_symlink(folder / "photos/out", folder / "outlink");
+  for (const std::string out : {"photos/out", "photos//./out", "outlink"}) {
+    PickOutput(folder / out);
+    PickInput(photos);
+    EXPECT_EQ(Status(), Counts(1, 5, 3)) << out;
+    EXPECT_EQ(MemoLines(), (std::vector<std::string>{photos + "/a.jpg", photos + "/b.JPG", photos + "/c.Jpg"})) << out;
+  }
+}
+
 TEST_F(FolderChoice, ScanDuringARunRewritesMemoAndCountersWhileTheRunKeepsItsList) {
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) testing::WriteJpeg(folder / (std::string("in/") + name), 400, 300);
   const std::string in2 = FiveFiles("in2");
@@ -238,10 +250,10 @@ TEST_F(FolderChoice, ScanDuringARunRewritesMemoAndCountersWhileTheRunKeepsItsLis
   form->BitBtn2->click();
   EXPECT_TRUE(usable) << "the folder commands stay usable during a run";
   EXPECT_EQ(dialogs.Texts(Kind::Notice), std::vector<std::string>{Format(text::kFinishedStatus, 3, 0, 0)});
-  // The run went on with its list; the new output folder applies from the next file.
-  EXPECT_TRUE(fs::exists(folder / "out/a.jpg"));
-  EXPECT_TRUE(fs::exists(folder / "out2/b.jpg"));
-  EXPECT_TRUE(fs::exists(folder / "out2/c.jpg"));
+  // The run went on with its list and its folders; the new ones show, for the next run.
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) EXPECT_TRUE(fs::exists(folder / "out/" + name)) << name;
+  EXPECT_TRUE(testing::ListFilesBelow(folder / "out2").empty());
+  EXPECT_EQ(form->Edit2->text().toStdString(), folder / "out2/");
   // The run logs b before it lets the drop in, so the scan's list replaces that line; then c.
   EXPECT_EQ(MemoLines(),
             (std::vector<std::string>{in2 + "/a.jpg", in2 + "/b.JPG", in2 + "/c.Jpg", folder / "in/c.jpg"}));

@@ -270,6 +270,16 @@ TEST_F(MainWindowControls, WindowHasItsCaptionFixedClientAreaAndFonts) {
   EXPECT_TRUE(window->acceptDrops());
 }
 
+TEST_F(MainWindowControls, WindowIsScaledByTheDesktopsFactorInLogicalPixels) {
+  // The suite runs once per desktop scale; each run names the factor its screen was given.
+  const QByteArray expected = qgetenv("PHOTOTRIM_EXPECTED_SCALE");
+  EXPECT_DOUBLE_EQ(window->devicePixelRatioF(), expected.isEmpty() ? 1.0 : expected.toDouble());
+  EXPECT_EQ(window->size(), QSize(473, 589)) << "the same layout, in logical pixels";
+  EXPECT_EQ(window->font().pixelSize(), 12);
+  const QPixmap picture = window->grab();
+  EXPECT_EQ(picture.size(), (QSizeF(473, 589) * window->devicePixelRatioF()).toSize()) << "1.5 x at 150 %";
+}
+
 TEST_F(MainWindowControls, FieldsSliderMemoAndStatusLineStartAsTheToolNeedsThem) {
   EXPECT_TRUE(window->Edit1->isReadOnly());
   EXPECT_TRUE(window->Edit2->isReadOnly());
@@ -319,6 +329,9 @@ TEST_F(MainWindowControls, ButtonsCarryTheirPictures) {
     SCOPED_TRACE(button->objectName().toStdString());
     EXPECT_FALSE(button->icon().isNull());
     EXPECT_EQ(button->iconSize(), QSize(size, size));
+    // On a scaled screen the picture is drawn with the screen's pixels, not enlarged.
+    for (const qreal ratio : {1.0, 1.25, 1.5, 2.0})
+      EXPECT_EQ(button->icon().pixmap(QSize(size, size), ratio).size(), (QSizeF(size, size) * ratio).toSize()) << ratio;
   }
   // The grey tick of a disabled 実行 differs from its green tick.
   const QIcon tick = window->BitBtn2->icon();

@@ -1,9 +1,11 @@
 // Start-up, the splash window, the message boxes and the error box for exceptions.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -78,7 +80,9 @@ TEST_F(Splash, IsABorderlessBlackPictureWithTheRedMinchoLine) {
   EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
   EXPECT_EQ(splash.palette().color(QPalette::Window), QColor(Qt::black));
   EXPECT_EQ(splash.Image1->geometry(), QRect(0, 0, 800, 600));
-  EXPECT_EQ(splash.Image1->pixmap().size(), QSize(800, 600));
+  // 800 x 600 on the screen, drawn with as many pixels as the screen has there.
+  EXPECT_EQ(splash.Image1->pixmap().deviceIndependentSize(), QSizeF(800, 600));
+  EXPECT_EQ(splash.Image1->pixmap().size(), (QSizeF(800, 600) * splash.devicePixelRatioF()).toSize());
   EXPECT_EQ(splash.Label2->geometry(), QRect(24, 580, 265, 12));
   EXPECT_EQ(splash.Label2->text().toStdString(), "画面をクリックするとＵＲＬをブラウザで開けます。");
   EXPECT_EQ(splash.Label2->font().family(), QStringLiteral("IPAPMincho"));
@@ -154,6 +158,19 @@ TEST(MessageBoxes, QuestionsHaveNoIconAndYesFirstAndDefault) {
 
   std::unique_ptr<QMessageBox> error(app::MakeMessageBox(app::BoxKind::Error, nullptr, QStringLiteral("題"), {}));
   EXPECT_EQ(error->icon(), QMessageBox::Critical);
+}
+
+TEST(MessageBoxes, EscapeAndClosingAQuestionAnswerStopAsHaiDoes) {
+  // Each way out of a real question, taken while it is up; only いいえ itself means go on.
+  const std::pair<std::function<void(QMessageBox*)>, bool> ways[] = {
+      {[](QMessageBox* box) { SendKey(box, Qt::Key_Escape); }, true},
+      {[](QMessageBox* box) { box->close(); }, true},
+      {[](QMessageBox* box) { SendKey(box, Qt::Key_Return); }, true},
+      {[](QMessageBox* box) { box->buttons().at(1 - box->buttons().indexOf(box->defaultButton()))->click(); }, false}};
+  for (const auto& [take, stop] : ways) {
+    QTimer::singleShot(0, [&take = take] { take(qobject_cast<QMessageBox*>(QApplication::activeModalWidget())); });
+    EXPECT_EQ(app::QtDialogs().Ask(QStringLiteral("題"), QString::fromUtf8("中断しますか？")), stop);
+  }
 }
 
 TEST(MessageBoxes, EveryBoxIsWideEnoughForItsWholeTitle) {

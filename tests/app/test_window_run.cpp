@@ -210,14 +210,17 @@ TEST_P(WindowRun, AbortOrCloseWhileALargePictureIsWorkedOnStopsAtOnceAsAtItsStar
   EXPECT_FALSE(window->isVisible());
 }
 
-TEST_P(WindowRun, SettingsChangedDuringARunApplyFromTheNextFile) {
+TEST_P(WindowRun, SettingsChangedDuringARunApplyFromTheNextFileFoldersFromTheNextRun) {
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) WriteJpeg(In(name), 1600, 1200);
+  WriteJpeg(folder / "in2/d.jpg", 1600, 1200);
   window->SizeButtons[kVga]->click();  // turns the reduction on
   ASSERT_TRUE(window->CheckBox2->isChecked());
   QObject::connect(window->StatusBar1, &QStatusBar::messageChanged, [this](const QString& text) {
     if (text.toStdString() == Progress(33, 1, 3, 0, 0))
       AtNextPump([this] {
         window->CheckBox2->click();  // read for each file: b is not reduced
+        // Both folders are the run's from its start: they show now and apply to the next run.
+        window->Edit1->setText(QString::fromStdString(folder / "in2"));
         window->Edit2->setText(QString::fromStdString(folder / "out2"));
       });
     if (text.toStdString() == Progress(66, 2, 3, 0, 0))
@@ -230,10 +233,33 @@ TEST_P(WindowRun, SettingsChangedDuringARunApplyFromTheNextFile) {
   Run();
   EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{Finished(3, 0, 0)});
   EXPECT_EQ(JpegSize(Out("a.jpg")), Size(640, 480));
-  EXPECT_EQ(JpegSize(folder / "out2/b.jpg"), Size(1600, 1200));
-  EXPECT_EQ(JpegSize(folder / "out2/c.jpg"), Size(640, 480));
+  EXPECT_EQ(JpegSize(Out("b.jpg")), Size(1600, 1200));
+  EXPECT_EQ(JpegSize(Out("c.jpg")), Size(640, 480));
+  EXPECT_FALSE(fs::exists(folder / "out2"));
   // Quality 5 instead of 90 for the same picture makes a much smaller file.
-  EXPECT_LT(fs::file_size(folder / "out2/c.jpg") * 3, fs::file_size(Out("a.jpg")));
+  EXPECT_LT(fs::file_size(Out("c.jpg")) * 3, fs::file_size(Out("a.jpg")));
+  EXPECT_EQ(window->Edit2->text().toStdString(), folder / "out2");
+  window.dialogs.boxes.clear();
+  Run();
+  EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{Finished(1, 0, 0)});
+  EXPECT_TRUE(fs::exists(folder / "out2/d.jpg"));
+}
+
+TEST_P(WindowRun, OutputFolderThatIsTheInputIsRefusedAtExecuteWithItsBox) {
+  WriteJpeg(In("a.jpg"), 3000, 2000);
+  fs::create_directory_symlink(folder / "in", folder / "link");
+  for (const std::string out : {"in/", "in/.", "in//", "link"}) {
+    window.dialogs.boxes.clear();
+    window->Edit2->setText(QString::fromStdString(folder / out));
+    window.dialogs.answers = {false, false};  // いいえ, were anything asked
+    Run();
+    EXPECT_EQ(window.dialogs.Texts(Kind::Notice), std::vector<std::string>{text::kOutputIsInput}) << out;
+    EXPECT_TRUE(window.dialogs.Texts(Kind::Ask).empty()) << out;
+    EXPECT_EQ(window.MemoLines(), std::vector<std::string>{""}) << out;
+    ExpectIdle();
+  }
+  EXPECT_EQ(JpegSize(In("a.jpg")), Size(3000, 2000));
+  EXPECT_EQ(testing::ListFilesBelow(folder / "in"), std::vector<std::string>{"a.jpg"});
 }
 
 TEST_P(WindowRun, AnExceptionInARunReachesTheErrorBoxAndTheWindowGoesBackToIdle) {

@@ -77,7 +77,7 @@ TEST(HostileCommand, ATreeOfBadFilesEndsAsFinishedWithOneErrorEachWithin512MiB) 
   testing::WriteBytes(in + "cut.jpg", testing::CutAt(good, good.size() / 2));
   testing::WriteBytes(in + "x.jpg/good.jpg", good);
   testing::WriteBytes(in + "zz.jpg", good);
-  const std::uint64_t limit = testing::kUnderAddressSanitizer ? 0 : std::uint64_t{512} << 20;
+  const std::uint64_t limit = testing::kUnderSanitizer ? 0 : std::uint64_t{512} << 20;
   const Finished run = RunCommand(folder, {"--no-progress", "-s", "VGA", in, folder / "out"}, limit);
   EXPECT_EQ(run.status, cli::kExitFinishedWithErrors) << run.out;
   EXPECT_NE(run.out.find(Format(text::kFinishedStatus, 2, 6, 0)), std::string::npos) << run.out;
@@ -86,7 +86,7 @@ TEST(HostileCommand, ATreeOfBadFilesEndsAsFinishedWithOneErrorEachWithin512MiB) 
 }
 
 TEST(HostileCommand, PicturesThatDoNotFitFailAloneAndSeveralJobsGiveTheResultsOfOne) {
-  if (testing::kUnderAddressSanitizer) GTEST_SKIP() << "an address-space limit means nothing under AddressSanitizer";
+  if (testing::kUnderSanitizer) GTEST_SKIP() << "an address-space limit means nothing under a sanitizer";
   TestFolder folder;
   // Headers claiming 576 MB of pixels each, kept whole (L at 400 dpi, unreduced, without the size
   // limit): 538 MB each. Two at once do not fit in 1 GiB, not even one in 512 MiB.

@@ -93,5 +93,15 @@ TEST(Options, SwitchesAndFolderLookingLikeOptions) {
   EXPECT_TRUE(Parse({"--version"}).version);
 }
 
+TEST(Options, SwitchesGivenAValueAreRefusedNotTakenAsOn) {
+  for (const char* flag : {"--reduce", "--no-reduce", "--plain", "--no-subfolders", "--keep-small", "--no-size-limit",
+                           "--overwrite", "--stop-on-error", "--quiet", "--progress", "--no-progress", "--help",
+                           "--version"})
+    for (const char* value : {"=false", "=0", "=no", "=yes", "="}) {
+      const std::string error = Refusal({std::string(flag) + value, "i", "o"});
+      EXPECT_EQ(error, std::string("オプション ") + flag + " は値を取りません。") << flag << value;
+    }
+}
+
 }  // namespace
 }  // namespace phototrim::cli

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+#include <map>
+#include <unistd.h>
 
 #include "cli/batch_command.h"
 #include "cli/options.h"
@@ -96,23 +99,41 @@ TEST(ParallelJobs, StopsWhereTheOneAtATimeRunStops) {
   ExpectSame(existingOne, existingMany);
 }
 
-TEST(ParallelJobs, OutputsInsideTheInputAreReadOnlyAfterTheyAreWritten) {
-  // A second run into an output folder inside the input tree takes the first run's outputs as
-  // input files, and also writes them again before it reaches them in the list.
+TEST(ParallelJobs, OutputsMetInTheInputInAnySpellingGiveTheOneAtATimeResults) {
+  // Each case: the input and output folders as given, and the folders to compare afterwards.
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"in", "in/x"},          // a second run into an output folder inside the input leaves it out
+      {"in", "./in//x"},
+      {"in", "link/x"},        // link -> in
+      {"top/in", "toplink"},   // the input inside the output, the output spelled through a link:
+                               // top/in/in/z.jpg is written over top/in/z.jpg before that is read
+  };
+  std::map<std::string, std::vector<std::uint8_t>> first[std::size(cases)];
   for (int jobs : {1, 4}) {
-    TestFolder folder;
-    WriteJpeg(folder / "in/a.jpg", 1600, 1200, {}, 1);
-    WriteJpeg(folder / "in/b.jpg", 1200, 1600, {}, 2);
-    const std::string run = "'" PHOTOTRIM_BATCH_EXE "' --quiet --overwrite -s VGA -j " + std::to_string(jobs) + " '" +
-                            (folder / "in") + "' '" + (folder / "in/x") + "' > /dev/null";
-    ASSERT_EQ(std::system(run.c_str()), 0);
-    ASSERT_EQ(std::system(run.c_str()), 0);
-    static std::map<std::string, std::vector<std::uint8_t>> first;
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& name : testing::ListFilesBelow(folder / "in")) files[name] = testing::ReadBytes(folder / ("in/" + name));
-    EXPECT_EQ(files.size(), 6u);
-    if (jobs == 1) first = files;
-    else EXPECT_TRUE(files == first);
+    for (std::size_t c = 0; c < std::size(cases); ++c) {
+      TestFolder folder;
+      WriteJpeg(folder / "in/a.jpg", 1600, 1200, {}, 1);
+      WriteJpeg(folder / "in/b.jpg", 1200, 1600, {}, 2);
+      WriteJpeg(folder / "top/in/in/z.jpg", 1600, 1200, {}, 3);
+      WriteJpeg(folder / "top/in/z.jpg", 1200, 1600, {}, 4);
+      ASSERT_EQ(::symlink("in", (folder / "link").c_str()), 0);
+      ASSERT_EQ(::symlink("top", (folder / "toplink").c_str()), 0);
+      const std::string run = "cd '" + folder.Path() + "' && '" PHOTOTRIM_BATCH_EXE "' --quiet --overwrite -s VGA -j " +
+                              std::to_string(jobs) + " '" + cases[c].in + "' '" + cases[c].out + "' > /dev/null";
+      // Twice, so that an output folder inside the input is there when the second run collects;
+      // once where the first run's own order is what matters.
+      for (int times = c < 3 ? 2 : 1; times > 0; --times) ASSERT_EQ(std::system(run.c_str()), 0) << cases[c].out;
+      std::map<std::string, std::vector<std::uint8_t>> files;
+      for (const char* top : {"in", "top"})
+        for (const auto& name : testing::ListFilesBelow(folder / top))
+          files[std::string(top) + "/" + name] = testing::ReadBytes(folder / (std::string(top) + "/" + name));
+      if (c < 3) EXPECT_EQ(files.size(), 6u) << cases[c].out << ": in/a, in/b, x/a, x/b and the two of top/";
+      if (jobs == 1) first[c] = files;
+      else EXPECT_TRUE(files == first[c]) << cases[c].out;
+    }
   }
 }
 

@@ -68,13 +68,14 @@ TEST(Surroundings, FoldersThatCannotBeReadAreNamedWithTheSystemsReason) {
 TEST(Surroundings, AFailedSaveSaysWhyBeforeItsQuestion) {
   TestFolder folder;
   testing::WriteJpeg(folder / "in/a.jpg", 800, 600);
-  testing::WriteText(folder / "file", "not a folder");
-  // A disk that fills up, stood in for by a file size limit; and a file where the folder should be.
+  testing::MakeFolders(folder / "out2/a.jpg");
+  // A disk that fills up, stood in for by a file size limit; and a folder where the file should be
+  // (an output folder that is a file is refused at the start).
   const struct {
     const char* before;
     const char* out;
     int error;
-  } rows[] = {{"trap '' XFSZ; ulimit -f 8;", "out", EFBIG}, {"", "file", EEXIST}};
+  } rows[] = {{"trap '' XFSZ; ulimit -f 8;", "out", EFBIG}, {"", "out2", EISDIR}};
   for (const auto& row : rows) {
     const CommandResult run = RunBatchCommand(folder, {"in", row.out}, "", row.before);
     EXPECT_EQ(run.status, kExitFinishedWithErrors) << row.out;

@@ -15,19 +15,19 @@
 
 namespace phototrim::testing {
 
-// AddressSanitizer reserves terabytes of address space for its shadow memory and keeps freed
-// blocks in quarantine, so a limit on the address space or a figure for the peak memory means
-// nothing in such a build.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kUnderAddressSanitizer = true;
+// AddressSanitizer and ThreadSanitizer reserve terabytes of address space for their shadow memory
+// (and ASan keeps freed blocks in quarantine), so a limit on the address space or a figure for the
+// peak memory means nothing in such a build.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool kUnderSanitizer = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kUnderAddressSanitizer = true;
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+inline constexpr bool kUnderSanitizer = true;
 #else
-inline constexpr bool kUnderAddressSanitizer = false;
+inline constexpr bool kUnderSanitizer = false;
 #endif
 #else
-inline constexpr bool kUnderAddressSanitizer = false;
+inline constexpr bool kUnderSanitizer = false;
 #endif
 
 // The exit code of a child that could not set up what it needed (a mount, a user): the test skips.
@@ -61,7 +61,7 @@ inline ChildResult RunInChild(const std::function<void()>& body, const ChildLimi
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (limits.addressSpaceBytes != 0 && !kUnderAddressSanitizer) {
+    if (limits.addressSpaceBytes != 0 && !kUnderSanitizer) {
       const rlimit limit{limits.addressSpaceBytes, limits.addressSpaceBytes};
       if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(kChildCannotSetUp);
     }

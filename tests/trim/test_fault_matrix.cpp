@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/child_process.h"
 #include "support/fault_sandbox.h"
@@ -181,8 +185,14 @@ TEST(FaultMatrix, ReadOnlyOutputMount) {
             return entered != 0 ? entered : testing::MountReadOnly(folder / "out");
           },
           [&] {
-            TrialRun run(folder / "in/", folder / "out/");
-            ExpectEverySaveRefused(run, {text::kSaveFailed, Format(text::kSaveCannotCreate, (folder / "out/sub").c_str())});
+            // Refused at the start, before any picture is decoded: also a folder still to be made there.
+            for (const char* out : {"out/", "out/new/deeper"}) {
+              TrialRun run(folder / "in/", folder / out);
+              run.Go();
+              EXPECT_FALSE(run.summary.started) << out;
+              EXPECT_EQ(run.host.notices, std::vector<std::string>{text::kOutputFolderReadOnly}) << out;
+              EXPECT_TRUE(run.host.memo.empty()) << out;
+            }
             EXPECT_TRUE(testing::ListFilesBelow(folder / "out").empty());
           });
 }
@@ -206,9 +216,13 @@ TEST(FaultMatrix, OutputFolderIsAFile) {
   WriteJpeg(folder / "in/a.jpg", 400, 300);
   WriteJpeg(folder / "in/b.jpg", 400, 300);
   testing::WriteText(folder / "out", "a file, not a folder");
-  TrialRun run(folder / "in/", folder / "out");
-  const std::string notice = Format(text::kSaveCannotCreate, (folder / "out").c_str());
-  ExpectEverySaveRefused(run, {notice, notice});
+  // Refused at the start, also where the folder would be made below the file.
+  for (const char* out : {"out", "out/", "out/sub"}) {
+    TrialRun run(folder / "in/", folder / out);
+    run.Go();
+    EXPECT_FALSE(run.summary.started) << out;
+    EXPECT_EQ(run.host.notices, std::vector<std::string>{text::kOutputFolderUnusable}) << out;
+  }
   EXPECT_EQ(testing::ReadBytes(folder / "out").size(), 20u);
 }
 
@@ -304,6 +318,28 @@ TEST(FaultMatrix, PermissionDeniedOnAnInputFileIsADecodeFailure) {
   EXPECT_EQ(testing::ListFilesBelow(folder / "out"), std::vector<std::string>{"b.jpg"});
 }
 
+TEST(FaultMatrix, FilesOutOfReachAreDecodeFailuresWithTheirReasonNotMissing) {
+  TestFolder folder;
+  WriteJpeg(folder / "in/a.jpg", 400, 300);
+  ASSERT_EQ(::symlink("nowhere.jpg", (folder / "in/b_dangling.jpg").c_str()), 0);
+  ASSERT_EQ(::symlink("c_loop.jpg", (folder / "in/c_loop.jpg").c_str()), 0);
+  WriteJpeg(folder / "in/d_unsearchable/d.jpg", 400, 300);
+  ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod((folder / "in/d_unsearchable").c_str(), 0644), 0);  // listed, not entered
+  testing::MakeFolders(folder / "out");
+  ASSERT_EQ(::chmod((folder / "out").c_str(), 0777), 0);
+  InChild("dropping to nobody", testing::DropPrivileges, [&] {
+    TrialRun run(folder / "in/", folder / "out/");
+    run.Go();
+    EXPECT_EQ(run.host.questionKinds, std::vector<QuestionKind>(3, QuestionKind::Decode));
+    EXPECT_EQ(run.host.failureReasons,
+              (std::vector<std::string>{std::strerror(ENOENT), std::strerror(ELOOP), std::strerror(EACCES)}));
+    EXPECT_EQ(run.Count(text::kMemoDecode), 3);
+    EXPECT_EQ(run.summary.SavedCount, 1);
+  });
+  ASSERT_EQ(::chmod((folder / "in/d_unsearchable").c_str(), 0755), 0);
+}
+
 TEST(FaultMatrix, PermissionDeniedOnAnInputSubfolderAddsNothingFromIt) {
   TestFolder folder;
   WriteJpeg(folder / "in/b.jpg", 400, 300);
@@ -395,52 +431,64 @@ TEST(FaultMatrix, ShiftJisNamesAreFoundProcessedLoggedAndCounted) {
 
 // ---- The output folder equal to the input folder ----
 
-TEST(FaultMatrix, OutputEqualToInputReplacesEachOriginalWithItsWholeProcessedVersion) {
+TEST(FaultMatrix, OutputEqualToInputInAnySpellingIsRefusedWhateverTheAnswers) {
   TestFolder folder;
   for (const char* name : {"a.jpg", "b.jpg", "sub/c.jpg"}) WriteJpeg(folder / "photos/" + name, 800, 600);
-  TrialRun run(folder / "photos/", folder / "photos/");
-  run.host.reduce = true;  // to VGA, so that every replaced file shows it
-  run.Go();
-  EXPECT_EQ(run.host.questionKinds, std::vector<QuestionKind>{QuestionKind::ExistingFile});
-  EXPECT_EQ(run.summary.SavedCount, 3);
-  for (const char* name : {"a.jpg", "b.jpg", "sub/c.jpg"}) {
-    EXPECT_EQ(JpegSize(folder / "photos/" + name), std::make_pair(640, 480)) << name;
-    EXPECT_TRUE(LoadsWhole(folder / "photos/" + name)) << name;
+  ASSERT_EQ(::symlink((folder / "photos").c_str(), (folder / "link").c_str()), 0);
+  std::map<std::string, Bytes> originals;
+  for (const char* name : {"a.jpg", "b.jpg", "sub/c.jpg"}) originals[name] = testing::ReadBytes(folder / "photos/" + name);
+  for (const char* out : {"photos/", "photos", "photos/.", "photos//", "photos/sub/..", "link", "link/"}) {
+    TrialRun run(folder / "photos/", folder / out);
+    run.host.defaultAnswer = false;  // いいえ to every question: overwrite, go on
+    run.Go();
+    EXPECT_FALSE(run.summary.started) << out;
+    EXPECT_TRUE(run.summary.outputIsInput) << out;
+    EXPECT_EQ(run.host.notices, std::vector<std::string>{text::kOutputIsInput}) << out;
+    EXPECT_TRUE(run.host.questions.empty()) << out;
   }
+  // Spelled through the link on the input side too.
+  TrialRun viaLink(folder / "link/", folder / "photos/./");
+  viaLink.Go();
+  EXPECT_TRUE(viaLink.summary.outputIsInput);
+  for (const auto& [name, bytes] : originals) EXPECT_TRUE(testing::ReadBytes(folder / "photos/" + name) == bytes) << name;
   EXPECT_EQ(testing::ListFilesBelow(folder / "photos"), (std::vector<std::string>{"a.jpg", "b.jpg", "sub/c.jpg"}));
 }
 
-TEST(FaultMatrix, OutputEqualToInputKeepsTheOriginalWhoseSaveFails) {
+TEST(FaultMatrix, AnExistingOutputWhoseSaveFailsIsKept) {
   TestFolder folder;
   WriteJpeg(folder / "photos/a.jpg", 400, 300);
   WriteNoisyJpeg(folder / "photos/b.jpg", 800, 600);
   WriteJpeg(folder / "photos/c.jpg", 400, 300);
   const Bytes originalB = testing::ReadBytes(folder / "photos/b.jpg");
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"})
+    WriteBytes(folder / "out/" + name, testing::ReadBytes(folder / "photos/" + name));
   InChild("a file size limit", [&] { return testing::LimitFileSize(originalB.size() / 2); }, [&] {
-    TrialRun run(folder / "photos/", folder / "photos/");
+    TrialRun run(folder / "photos/", folder / "out/");
     run.host.quality = 100;
     run.Go();
     EXPECT_EQ(run.summary.SavedCount, 2);
     EXPECT_EQ(run.summary.ErrorCount, 1);
   });
-  EXPECT_TRUE(testing::ReadBytes(folder / "photos/b.jpg") == originalB);
-  EXPECT_TRUE(LoadsWhole(folder / "photos/a.jpg"));
-  EXPECT_TRUE(NoTemporaryFileBelow(folder / "photos"));
+  EXPECT_TRUE(testing::ReadBytes(folder / "out/b.jpg") == originalB);
+  EXPECT_TRUE(LoadsWhole(folder / "out/a.jpg"));
+  EXPECT_TRUE(NoTemporaryFileBelow(folder / "out"));
 }
 
 TEST(FaultMatrix, AReplacedPictureKeepsItsPermissionsAndOwner) {
   TestFolder folder;
   WriteJpeg(folder / "photos/private.jpg", 400, 300);
-  ASSERT_EQ(::chmod((folder / "photos/private.jpg").c_str(), 0640), 0);
+  WriteJpeg(folder / "out/private.jpg", 400, 300);
+  ASSERT_EQ(::chmod((folder / "out/private.jpg").c_str(), 0640), 0);
   const bool root = ::geteuid() == 0;
   if (root) {
-    ASSERT_EQ(::chown((folder / "photos/private.jpg").c_str(), testing::kNobodyUid, testing::kNobodyGid), 0);
+    ASSERT_EQ(::chown((folder / "out/private.jpg").c_str(), testing::kNobodyUid, testing::kNobodyGid), 0);
   }
-  TrialRun run(folder / "photos/", folder / "photos/");
+  TrialRun run(folder / "photos/", folder / "out/");
+  run.host.defaultAnswer = false;  // いいえ: replace it
   run.Go();
   ASSERT_EQ(run.summary.SavedCount, 1);
   struct stat st {};
-  ASSERT_EQ(::stat((folder / "photos/private.jpg").c_str(), &st), 0);
+  ASSERT_EQ(::stat((folder / "out/private.jpg").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   if (root) {
     EXPECT_EQ(st.st_uid, testing::kNobodyUid);

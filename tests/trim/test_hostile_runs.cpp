@@ -266,9 +266,9 @@ TEST_P(HostileRun, EndsNormallyWithItsOutcome) {
   const testing::ChildResult child = testing::RunInChild([&row] { RunRow(row); }, limits);
   EXPECT_TRUE(child.Passed()) << child.Describe();
   RecordProperty("peak_rss_kib", std::to_string(child.peakRssKiB));
-  // Measured only where it means something (see kUnderAddressSanitizer); the address-space limit
+  // Measured only where it means something (see kUnderSanitizer); the address-space limit
   // above already made any larger allocation fail in the child.
-  if (!testing::kUnderAddressSanitizer) {
+  if (!testing::kUnderSanitizer) {
     EXPECT_LT(static_cast<std::uint64_t>(child.peakRssKiB) << 10, kMemoryBound);
   }
 }

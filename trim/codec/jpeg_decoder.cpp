@@ -14,6 +14,7 @@
 #include <jerror.h>  // WARNMS, ERREXIT and the message codes
 
 #include "trim/codec/exif_orientation.h"
+#include "trim/codec/kept_markers.h"
 #include "trim/messages.h"
 #include "trim/result_codes.h"
 
@@ -30,8 +31,6 @@ constexpr int kMaxWarnings = 100;
 constexpr std::uint64_t kLibjpegBytesPerPixel = 4;
 // ...but never less than this, so that small limits (tests, fuzzing) still take ordinary files.
 constexpr std::uint64_t kLibjpegMinBytes = std::uint64_t{16} << 20;
-// APP1 holds EXIF, APP2 the ICC profile; both are kept whole (a segment is at most 64 KB).
-constexpr unsigned kWholeMarker = 0xFFFF;
 // The ICC header's data colour space, bytes 16 to 19.
 constexpr std::size_t kIccColourSpaceAt = 16;
 // Arithmetic-coded data that runs into a marker is read on as zeros without a warning (the standard
@@ -268,8 +267,7 @@ int JpegDecoder::ReadHeader(const LoadLimits& limits, std::uint64_t streamBytes)
   } else {
     jpeg_mem_src(&cinfo_, memory_, static_cast<unsigned long>(streamBytes));
   }
-  jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, kWholeMarker);
-  jpeg_save_markers(&cinfo_, JPEG_APP0 + 2, kWholeMarker);
+  KeepOnlyUsedMarkers(&cinfo_);
   jpeg_read_header(&cinfo_, TRUE);
 
   // The size check comes before any pixel memory: a few bytes of header can claim gigapixels.

@@ -13,10 +13,21 @@ namespace {
 
 JpegErrors& ErrorsOf(j_common_ptr cinfo) { return *reinterpret_cast<JpegErrors*>(cinfo->err); }
 
-// libjpeg's own text for its current message code, such as "Premature end of JPEG file".
+// Whether libjpeg gave up because the system refused it memory: its memory manager says "out of
+// memory" also for requests too large for any system (a hostile header), which are the file's fault.
+// The second parameter tells which: 0 (the manager's own start), 2 (a small pool) and 4 (a large
+// one) are refusals of the allocator.
+bool SystemRefusedMemory(j_common_ptr cinfo) {
+  if (cinfo->err->msg_code != JERR_OUT_OF_MEMORY) return false;
+  const int which = cinfo->err->msg_parm.i[0];
+  return which == 0 || which == 2 || which == 4;
+}
+
+// libjpeg's own text for its current message code, such as "Premature end of JPEG file". Memory
+// that ran out is the file's out-of-memory outcome, so that it is worked on again alone.
 [[noreturn]] void FailWithLibjpegMessage(j_common_ptr cinfo) {
   (*cinfo->err->format_message)(cinfo, ErrorsOf(cinfo).message);
-  FailJpeg(cinfo, kLoadFailed, nullptr);
+  FailJpeg(cinfo, SystemRefusedMemory(cinfo) ? kOutOfMemory : kLoadFailed, nullptr);
 }
 
 // Level -1 is a warning (corrupt data that libjpeg worked around); levels 0 and up are trace

@@ -59,9 +59,14 @@ bool HasJpegExtension(const std::string& name) {
 }
 
 void CollectJpegFiles(const std::string& folder, std::vector<std::string>& list, FolderCounters& counters,
-                      const std::function<bool()>& noSubfolders, const CollectWatch& watch) {
+                      const std::function<bool()>& noSubfolders, const CollectWatch& watch,
+                      const std::string& leaveOut) {
   Collection collection{list, counters, noSubfolders, watch, {}, false};
-  if (const auto id = FolderIdentity(folder)) collection.entered.insert(*id);
+  const auto id = FolderIdentity(folder);
+  if (id) collection.entered.insert(*id);
+  // Taken as entered already: met inside the tree, it is counted as a subfolder and left alone.
+  if (!leaveOut.empty())
+    if (const auto outId = FolderIdentity(leaveOut); outId && outId != id) collection.entered.insert(*outId);
   if (!collection.Stop()) collection.Folder(folder);
 }
 

@@ -28,9 +28,12 @@ struct CollectWatch {
 // JPEG files into `counters`; neither clears the list nor resets the counters. An unreadable folder
 // adds nothing (and is told to `watch`). Each folder is entered once, by its identity: a second way
 // to a folder already entered (a symbolic link, a loop) is counted as a subfolder, not entered, so
-// the time taken grows with the folders that exist, whatever links join them.
+// the time taken grows with the folders that exist, whatever links join them. The folder
+// `leaveOut` (an output folder inside the tree), met in any spelling or through a link, is counted
+// as a subfolder and not entered; it may be empty, missing, or the top folder itself (then ignored).
 void CollectJpegFiles(const std::string& folder, std::vector<std::string>& list, FolderCounters& counters,
-                      const std::function<bool()>& noSubfolders, const CollectWatch& watch = {});
+                      const std::function<bool()>& noSubfolders, const CollectWatch& watch = {},
+                      const std::string& leaveOut = {});
 
 // True when the name ends in a full stop and j, p, g in either letter case ("a.JPG", not "a.jpeg").
 bool HasJpegExtension(const std::string& name);

@@ -12,15 +12,16 @@ enum class NoticeKind { StartRefused, Aborted, SaveFailure, OutOfMemory, Final }
 enum class QuestionKind { Vanished, Decode, Crop, BadName, ExistingFile, Save };
 
 // The run asks its host for every setting at the moment it needs it, so a setting changed while a
-// run goes on takes effect where the window would show it to: the folders and the switches from
-// the next file, the quality at the next save, the size choice only at the next run.
+// run goes on takes effect where the window would show it to: the switches from the next file, the
+// quality at the next save, the size choice and both folders only at the next run (a run's outputs
+// all mirror its input under one output folder).
 class BatchHost {
  public:
   virtual ~BatchHost() = default;
 
   // --- settings ---
-  virtual std::string InputFolder() = 0;   // Edit1
-  virtual std::string OutputFolder() = 0;  // Edit2
+  virtual std::string InputFolder() = 0;   // Edit1, read once at the start
+  virtual std::string OutputFolder() = 0;  // Edit2, read once at the start
   virtual bool CropToRatio() = 0;          // CheckBox1 "縦横比変更"
   virtual bool Reduce() = 0;               // CheckBox2 "解像度縮小(拡大は行いません)"
   virtual bool HighQuality() = 0;          // CheckBox3 "高品質で圧縮"

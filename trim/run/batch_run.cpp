@@ -7,14 +7,16 @@
 #include <memory>
 #include <new>
 #include <system_error>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/path_text.h"
 #include "trim/collect/collect_jpeg_files.h"
+#include "trim/run/event_pump.h"
 #include "trim/run/one_file_work.h"
+#include "trim/run/outputs_over_inputs.h"
 #include "trim/run/run_aside.h"
+#include "trim/run/start_checks.h"
 #include "trim/run/work_ahead.h"
 #include "trim/format.h"
 #include "trim/save/jpeg_save.h"
@@ -39,6 +41,7 @@ class DirectWorkHost : public FileWorkHost {
   void AddMemoLine(const std::string& line) override { host_.AddMemoLine(line); }
   void PumpEvents() override { host_.PumpEvents(); }
   bool NoSizeLimit() override { return host_.NoSizeLimit(); }
+  bool AbortEndsWork() override { return true; }
 
  private:
   BatchHost& host_;
@@ -64,6 +67,9 @@ class Run {
   // Saves the picture a worker encoded, with the quality read now, on a thread of its own.
   int SaveAhead(int index, const std::string& outputPath, const FileWork& work,
                 const std::vector<std::string>& lines, const SaveJpegHost& saveHost, bool& stopped);
+  // Encodes and writes the picture of the workspace, one at a time. An abort that comes while it
+  // does so abandons the file (`stopped`), as a run on workers abandons a file being encoded.
+  int SaveDirect(const std::string& outputPath, const SaveJpegHost& saveHost, bool& stopped);
   // The wait for a worker: the host's events, and whether the abort has come.
   bool PumpAndCheckAbort();
   // Puts a question; on はい the run is to stop: the abort flag is set and the memo says so.
@@ -86,17 +92,23 @@ class Run {
   std::unique_ptr<WorkAhead> workers_;  // only when files are worked on ahead, on other threads
   TargetSize pair_;
   std::vector<std::string> files_;
+  // Both folders as they stood at the start: a folder chosen meanwhile applies to the next run, so
+  // that every output of this one mirrors its input under one folder.
+  std::string in_, out_;
   RunSummary counts_;
   bool overwriteAllowed_ = false;  // set by いいえ to the existing-file question, for this run
   std::string current_;  // the file being worked on, for a report of memory running out
+  std::vector<int> overwrites_;  // for each file, the file of the list its output replaces, or -1
 };
 
 bool Run::StartChecks() {
-  if (host_.InputFolder().empty()) {
+  in_ = host_.InputFolder();
+  out_ = host_.OutputFolder();
+  if (in_.empty()) {
     host_.ShowNotice(NoticeKind::StartRefused, text::kNoInputFolder);
     return false;
   }
-  if (host_.OutputFolder().empty()) {
+  if (out_.empty()) {
     host_.ShowNotice(NoticeKind::StartRefused, text::kNoOutputFolder);
     return false;
   }
@@ -104,11 +116,28 @@ bool Run::StartChecks() {
     host_.ShowNotice(NoticeKind::StartRefused, text::kNoStepChosen);
     return false;
   }
-  pair_ = ComputeTargetSize(host_.Size());
-  // A fixed size of zero would divide by zero in the crop, a negative one make a crop of negative size.
-  if (pair_.LongSide < 1 || pair_.ShortSide < 1) {
+  const SizeSettings size = host_.Size();
+  pair_ = ComputeTargetSize(size);
+  // A fixed size of zero would divide by zero in the crop, a negative one make a crop of negative
+  // size; a text that is no whole number ("800px") would be read as another size.
+  if (pair_.LongSide < 1 || pair_.ShortSide < 1 || FixedSizeUnusable(size)) {
     host_.ShowNotice(NoticeKind::StartRefused, text::kFixedSizeNotPositive);
     return false;
+  }
+  // Refused now rather than after every picture has been decoded, or every original replaced.
+  switch (CheckOutputFolder(in_, out_)) {
+    case OutputFolderFault::None:
+      break;
+    case OutputFolderFault::SameAsInput:
+      counts_.outputIsInput = true;
+      host_.ShowNotice(NoticeKind::StartRefused, text::kOutputIsInput);
+      return false;
+    case OutputFolderFault::NotAFolder:
+      host_.ShowNotice(NoticeKind::StartRefused, text::kOutputFolderUnusable);
+      return false;
+    case OutputFolderFault::ReadOnly:
+      host_.ShowNotice(NoticeKind::StartRefused, text::kOutputFolderReadOnly);
+      return false;
   }
   if (!Collect()) return false;
   if (ws_.Counters.JpegFileCount <= 0) {
@@ -131,7 +160,9 @@ bool Run::Collect() {
                            [this](const std::string& folder, int error) {
                              host_.ShowUnreadableFolder(folder, std::strerror(error));
                            }};
-  CollectJpegFiles(host_.InputFolder(), files_, counters, [this] { return host_.NoSubfolders(); }, watch);
+  // An output folder inside the input tree is counted, never entered: its files are this run's
+  // outputs, or an earlier run's.
+  CollectJpegFiles(in_, files_, counters, [this] { return host_.NoSubfolders(); }, watch, out_);
   ws_.Counters = counters;
   host_.SetCollecting(false);
   if (!ws_.AbortRequested) return true;
@@ -253,13 +284,12 @@ FileOutcome Run::ProcessFile(int index) {
     case FileWorkEnd::OutOfMemory:
       return OutOfMemory(path);
     case FileWorkEnd::Cancelled:
-      return FileOutcome::Stop;  // the host ended the work; nothing of this file is used
+      // The host ended the work; nothing of this file is used. One at a time, that was the abort:
+      // the stop is told as a run on workers tells it when it stops waiting for the file.
+      return workers_ ? FileOutcome::Stop : StopForAbort();
   }
 
-  const std::string in = host_.InputFolder();
-  if (path.size() < in.size())
-    return AskAboutFailure(QuestionKind::BadName, Format(text::kAskBadName, path.c_str()), text::kMemoBadName);
-  const std::string outputPath = ComposeOutputPath(path, in, host_.OutputFolder());
+  const std::string outputPath = ComposeOutputPath(path, in_, out_);
   const std::string askSave = Format(text::kAskSave, outputPath.c_str());
   if (outputPath.size() > kMaxPathBytes) {
     // Cut short, the path would name another file, or one in another folder: nothing is written.
@@ -279,14 +309,15 @@ FileOutcome Run::ProcessFile(int index) {
                               &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason};
   bool stopped = false;
   const int saved = workers_ ? SaveAhead(index, outputPath, work, lines, saveHost, stopped)
-                             : SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, saveHost);
+                             : SaveDirect(outputPath, saveHost, stopped);
   if (stopped) return StopForAbort();
   if (saved != kOk) {
     if (!reason.empty()) host_.ShowFailureReason(reason);
     return AskAboutFailure(QuestionKind::Save, askSave, text::kMemoSave);
   }
 
-  if (workers_) workers_->Written(outputPath, index);
+  if (workers_ && overwrites_[static_cast<std::size_t>(index)] >= 0)
+    workers_->Written(files_[static_cast<std::size_t>(overwrites_[static_cast<std::size_t>(index)])], index);
   ++counts_.SavedCount;
   const int percent = (index * 100 + 100) / total;
   host_.SetProgress(percent);
@@ -296,14 +327,12 @@ FileOutcome Run::ProcessFile(int index) {
 }
 
 void Run::StartWorkers() {
-  // A file that is also the output of another file (an output tree inside the input tree, run
-  // again) must be read only after that output is written, exactly as a one-at-a-time run reads it.
-  const std::string in = host_.InputFolder(), out = host_.OutputFolder();
-  std::unordered_set<std::string> outputs;
-  for (const std::string& path : files_)
-    if (path.size() >= in.size()) outputs.insert(ComposeOutputPath(path, in, out));
-  std::vector<bool> waitForEarlier;
-  for (const std::string& path : files_) waitForEarlier.push_back(outputs.count(path) > 0);
+  // A file that is also the output of another file (an input tree inside the output tree, in any
+  // spelling) must be read only after that output is written, exactly as a one-at-a-time run reads it.
+  overwrites_ = OutputsOverInputs(files_, in_, out_);
+  std::vector<bool> waitForEarlier(files_.size(), false);
+  for (const int overwritten : overwrites_)
+    if (overwritten >= 0) waitForEarlier[static_cast<std::size_t>(overwritten)] = true;
   const FileWorkSettings settings{{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
                                    host_.NoSizeLimit()},
                                   host_.Quality()};
@@ -365,6 +394,16 @@ int Run::SaveAhead(int index, const std::string& outputPath, const FileWork& wor
              if (PumpAndCheckAbort()) workers_->AbortFrom(index + 1);
            });
   for (const std::string& notice : notices) saveHost.showNotice(notice);
+  return saved;
+}
+
+int Run::SaveDirect(const std::string& outputPath, const SaveJpegHost& saveHost, bool& stopped) {
+  // An abort from before (seen once the picture was decoded) still lets this file be saved.
+  SaveJpegHost direct = saveHost;
+  EventPump pump([this] { host_.PumpEvents(); }, ws_.AbortRequested, ws_.PumpSlice);
+  if (!ws_.AbortRequested) direct.cancelled = [&pump] { return pump.ShouldStop(); };
+  const int saved = SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, direct);
+  stopped = saved == kStopped;
   return saved;
 }
 

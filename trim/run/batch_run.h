@@ -9,6 +9,7 @@ namespace phototrim {
 // How a run ended, in numbers, for hosts that answer with more than texts (an exit status).
 struct RunSummary {
   bool started = false;  // false when a start check refused the run
+  bool outputIsInput = false;  // refused because the output folder is the input folder
   // stopped by the abort (also while the files were being collected, before the run started), a
   // question answered はい, or memory running out outside the picture operations
   bool aborted = false;
@@ -21,8 +22,9 @@ struct RunSummary {
 // it has one job, or always on worker threads (a host whose thread must stay free for its events).
 enum class WorkThreads { OwnForOneJob, Workers };
 
-// Runs one whole batch (the Execute command) and returns when it has ended: the start checks,
-// the collection, each file in list order with a question at every failure (はい stops), and the
+// Runs one whole batch (the Execute command) and returns when it has ended: the start checks (an
+// output folder that is the input folder, in any spelling, is refused with `outputIsInput`), the
+// collection (an output folder inside the input tree is left out of it), each file in list order with a question at every failure (はい stops), and the
 // final text. Everything is shown through `host`; settings are read from it as the run needs them.
 // On worker threads the work of up to `jobs` files is done ahead, each worker with a workspace of
 // its own, while this thread asks, saves and shows everything in list order: the outcome, the files

@@ -1,8 +1,11 @@
 // One file's work: vanished test, load, skip rule, crop and reduction, failures returned as values.
 #include "trim/run/one_file_work.h"
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <sys/stat.h>
 
 #include "platform/file_system.h"
 #include "trim/codec/jpeg_decoder.h"
@@ -42,8 +45,18 @@ enum class Plan {
 
 FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pair, FileWorkHost& host) {
   Bitmap& work = ws.WorkBitmap;
-  if (!FileExists(path))
-    return Failure(QuestionKind::Vanished, Format(text::kAskVanished, path.c_str()), text::kMemoVanished);
+  errno = 0;  // a folder where the file was is no failure of the system's
+  if (!FileExists(path)) {
+    // Gone since the collection is "missing"; still there but out of reach (a folder that may not
+    // be searched, a link to nothing or a loop of links) is a file that cannot be read, and why.
+    const int error = errno;
+    struct stat entry {};
+    if (error == ENOENT ? ::lstat(path.c_str(), &entry) != 0 || !S_ISLNK(entry.st_mode)
+                        : error != EACCES && error != ELOOP)
+      return Failure(QuestionKind::Vanished, Format(text::kAskVanished, path.c_str()), text::kMemoVanished);
+    return Failure(QuestionKind::Decode, Format(text::kAskDecode, path.c_str()), text::kMemoDecode,
+                   std::strerror(error));
+  }
 
   // The previous picture goes before the next one is read.
   work.SetSize(1, 1);
@@ -57,10 +70,12 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
   EventPump pump(
       [&] {
         host.PumpEvents();
-        stop = host.Cancelled() || (abortStops && ws.AbortRequested);
+        stop = host.Cancelled() || ((abortStops || host.AbortEndsWork()) && ws.AbortRequested);
       },
       stop, ws.PumpSlice);
-  const auto stopped = [&] { return host.Cancelled() ? Ended(FileWorkEnd::Cancelled) : Ended(FileWorkEnd::ReductionAborted); };
+  const auto stopped = [&] {
+    return host.Cancelled() || !abortStops ? Ended(FileWorkEnd::Cancelled) : Ended(FileWorkEnd::ReductionAborted);
+  };
   const auto decodeFailure = [&](int result, const std::string& reason) {
     if (result == kOutOfMemory) return Ended(FileWorkEnd::OutOfMemory);
     if (result == kStopped) return stopped();

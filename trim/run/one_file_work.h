@@ -26,6 +26,10 @@ class FileWorkHost {
   virtual bool NoSizeLimit() { return false; }
   // The host wants this file's work ended at once, whatever it is doing; nothing of it is used.
   virtual bool Cancelled() { return false; }
+  // The abort, seen where the events run during the work, ends any work as Cancelled() does (a
+  // one-at-a-time run stops there, as a run on workers stops waiting for the file's work); without
+  // this it stops only a high-quality reduction.
+  virtual bool AbortEndsWork() { return false; }
 };
 
 enum class FileWorkEnd {

@@ -23,12 +23,27 @@ constexpr int kDefaultQuality = 90;
 // memory pressure needs no memory of its own.
 constexpr std::size_t kCopyBytes = 64 * 1024;
 
+// The output file as the encoder's sink, which gives up when the host says so.
+class CancellableSink : public ByteSink {
+ public:
+  CancellableSink(OutputFile& file, const std::function<bool()>& cancelled) : file_(file), cancelled_(cancelled) {}
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    return !(cancelled_ && cancelled_()) && file_.Write(data, size);
+  }
+
+ private:
+  OutputFile& file_;
+  const std::function<bool()>& cancelled_;
+};
+
 // Each writer returns true when the file stands complete at the target; on failure the file's
 // Error() tells which system call refused, 0 when none did (the encoder gave up on its own).
 bool WriteJpegFile(OutputFile& file, const std::string& target, const Bitmap& picture,
-                   const std::vector<std::uint8_t>& colorProfile, int quality, LeftoverSweeps* sweeps) {
+                   const std::vector<std::uint8_t>& colorProfile, int quality, LeftoverSweeps* sweeps,
+                   const std::function<bool()>& cancelled) {
   if (!file.Open(target, sweeps)) return false;
-  if (EncodeJpeg(picture, colorProfile, quality, file)) return file.Commit();
+  CancellableSink sink(file, cancelled);
+  if (EncodeJpeg(picture, colorProfile, quality, sink)) return file.Commit();
   file.Discard();
   return false;
 }
@@ -82,7 +97,10 @@ int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
     }
   }
   OutputFile file(calls);
-  if (!write(file, target)) return fail(kSaveWriteFailed, text::kSaveFailed, file.Error());
+  if (!write(file, target)) {
+    if (host.cancelled && host.cancelled()) return kStopped;  // given up, not failed
+    return fail(kSaveWriteFailed, text::kSaveFailed, file.Error());
+  }
   flushes.Add(FolderPartOf(target));
   if (!host.folderFlushes) ownFlushes.FlushAll(calls);
   return kOk;
@@ -95,7 +113,7 @@ int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<s
   return SaveWith(path, host, [&](OutputFile& file, const std::string& target) {
     // Read now, not at the start of the run: the slider may have moved since the last file.
     const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
-    return WriteJpegFile(file, target, picture, colorProfile, quality, host.sweeps);
+    return WriteJpegFile(file, target, picture, colorProfile, quality, host.sweeps, host.cancelled);
   });
 }
 

@@ -24,6 +24,9 @@ struct SaveJpegHost {
   // Receives the system's words for a failure ("Read-only file system"); empty when no system call
   // failed (a path too short, an encoder that gave up).
   std::string* reason = nullptr;
+  // Asked between pieces of the file as it is encoded; true gives the save up: nothing is written,
+  // no notice is shown, and the result is kStopped.
+  std::function<bool()> cancelled;
 };
 
 // Writes `picture` as a baseline JFIF file (density unit 0 at 1 x 1, 2x2/1x1/1x1 sampling, the float
