@@ -115,6 +115,7 @@ void TForm1::ConnectHandlers() {
   connect(BitBtn8, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn8Click(); }); });
   connect(BitBtn1, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn1Click(); }); });
   connect(BitBtn4, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn4Click(); }); });
+  connect(BitBtn9, &QPushButton::clicked, this, [this] { RunHandler([this] { BitBtn9Click(); }); });
 }
 
 int TForm1::ChosenSizeRow() const {
@@ -141,6 +142,7 @@ void TForm1::UpdateControlStates() {
   BitBtn3->setEnabled(running_ || collecting_);
   ProgressBar1->setVisible(running_);
   BitBtn4->setEnabled(outputFolderChosen_);
+  BitBtn9->setEnabled(!InputFolderPath().empty());
 }
 
 void TForm1::CheckBox2Click() { UpdateControlStates(); }

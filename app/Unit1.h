@@ -13,6 +13,7 @@
 #include "app/dialogs.h"
 #include "app/window_host.h"
 #include "folders/folder_host.h"
+#include "trim/geometry/crop_positions.h"
 #include "trim/run/workspace.h"
 
 class QCheckBox;
@@ -28,6 +29,8 @@ class QStatusBar;
 class QUrl;
 
 namespace phototrim::app {
+
+class CropCheckWindow;
 
 // The window is the host of its folder commands (folders/): it lends them its fields, memo, status
 // line and dialogs through FolderHost.
@@ -46,6 +49,7 @@ class TForm1 : public QWidget, public folders::FolderHost {
   QLineEdit* Edit2 = nullptr;
   QPushButton* BitBtn1 = nullptr;
   QPushButton* BitBtn4 = nullptr;
+  QPushButton* BitBtn9 = nullptr;  // 確認…: the crop check window
   // Options and quality.
   QCheckBox* CheckBox4 = nullptr;
   QCheckBox* CheckBox5 = nullptr;
@@ -101,6 +105,7 @@ class TForm1 : public QWidget, public folders::FolderHost {
   void BitBtn8Click();
   void BitBtn1Click();
   void BitBtn4Click();
+  void BitBtn9Click();  // opens the crop check window on the input folder (crop_check_command.cpp)
   void WMDropFiles(const QList<QUrl>& urls);
   // The folder statistics of a path: its JPEG files listed in Memo1, the counters of the workspace set.
   void ScanFolder(const std::string& path);
@@ -135,6 +140,13 @@ class TForm1 : public QWidget, public folders::FolderHost {
   bool CloseRequestedDuringRun() const { return closeAfterRun_; }
 
   TForm2* Form2 = nullptr;
+
+  // Where the user placed crops in the crop check window, by path relative to the input folder;
+  // held until the program closes, and read at the start of every run.
+  CropPositions CropPlaces;
+  // The target size that a run started now would use (null pair when the fixed size is unusable).
+  TargetSize ChosenTargetSize();
+  CropCheckWindow* CropCheck() const { return cropCheck_; }
 
   // --- the window as the folder commands see it (folders/folder_host.h; window_folders.cpp) ---
   std::string InputFolderPath() override;
@@ -171,6 +183,7 @@ class TForm1 : public QWidget, public folders::FolderHost {
   bool outputFolderChosen_ = false;
   bool shownOnce_ = false;
   bool closeAfterRun_ = false;
+  CropCheckWindow* cropCheck_ = nullptr;
 };
 
 }  // namespace phototrim::app

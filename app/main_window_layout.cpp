@@ -102,6 +102,9 @@ void TForm1::CreateControls() {
   Label5 = MakeLabel(this, "Label5", "0", 88, 112, 6, 12);
   Label6 = MakeLabel(this, "Label6", "50", 224, 112, 12, 12);
   Label7 = MakeLabel(this, "Label7", "100", 359, 112, 18, 12);
+  // In the free corner right of the quality slider, so that no control of the window moves.
+  BitBtn9 = Place(new QPushButton(U("確認…"), this), "BitBtn9", 392, 84, 73, 25);
+  BitBtn9->setAccessibleName(U("トリミングの確認"));
 
   // Size group. The caption heads the three columns: name and dimensions, then the ratio.
   GroupBox1 = Place(new CaptionedGroupBox(U("　　サイズ　　　　寸法　　　　　　　縦横比"), this), "GroupBox1", 8, 128, 233, 401);
@@ -181,7 +184,7 @@ void TForm1::SetTabOrder() {
                              RadioButton23, Edit3, Edit4});
   order.push_back(CheckBox2);
   order.insert(order.end(), {RadioButton11, RadioButton12, RadioButton13, CheckBox3, RadioButton14, RadioButton16});
-  order.insert(order.end(), {BitBtn8, BitBtn1, BitBtn2, Memo1, BitBtn3, BitBtn4, CheckBox4, CheckBox5, TrackBar1});
+  order.insert(order.end(), {BitBtn8, BitBtn1, BitBtn2, Memo1, BitBtn3, BitBtn4, CheckBox4, CheckBox5, TrackBar1, BitBtn9});
   for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

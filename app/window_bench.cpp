@@ -12,6 +12,13 @@
 //   run_s=<seconds> longest_gap_ms=<ms> p99_gap_ms=<ms> saved=<n> errors=<n> skipped=<n> jobs=<n>
 //
 // --jobs 1 gives the one-at-a-time run (one worker); without --jobs the window chooses.
+//
+//   phototrim-window-bench --crop-check INPUT_FOLDER
+//
+// chooses the input folder, clicks 確認… and waits until every thumbnail of the crop check window has
+// come; a timer every few milliseconds records the waits of the event loop meanwhile. Last line:
+//
+//   first_screen_ms=<ms> all_ms=<ms> longest_gap_ms=<ms> peak_rss_mb=<MiB> pictures=<n>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,13 +30,18 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 #include "app/Unit1.h"
 #include "app/application.h"
+#include "app/crop_check_grid.h"
+#include "app/crop_check_window.h"
 #include "platform/file_system.h"
 #include "trim/geometry/size_table.h"
 
@@ -46,13 +58,15 @@ struct BenchOptions {
   bool plain = false;
   std::optional<int> quality;
   std::string input, output;
+  std::string cropCheck;  // the folder of --crop-check
 };
 
 int Usage(const char* problem) {
   std::fprintf(stderr,
                "phototrim-window-bench: %s\n"
                "usage: phototrim-window-bench [--jobs N] [--size NAME] [--dpi N] [--reduce] [--plain] "
-               "[--quality Q] INPUT_FOLDER OUTPUT_FOLDER\n",
+               "[--quality Q] INPUT_FOLDER OUTPUT_FOLDER\n"
+               "       phototrim-window-bench --crop-check INPUT_FOLDER\n",
                problem);
   return 64;
 }
@@ -74,6 +88,9 @@ const char* Parse(int argc, char** argv, BenchOptions& options) {
       options.reduce = true;
     } else if (arg == "--plain") {
       options.plain = true;
+    } else if (arg == "--crop-check") {
+      if (!hasValue) return "an option lacks its value";
+      options.cropCheck = AbsolutePath(argv[++i]);
     } else if (arg == "--jobs" || arg == "--size" || arg == "--dpi" || arg == "--quality") {
       if (!hasValue) return "an option lacks its value";
       const char* value = argv[++i];
@@ -91,6 +108,7 @@ const char* Parse(int argc, char** argv, BenchOptions& options) {
       folders.push_back(arg);
     }
   }
+  if (!options.cropCheck.empty()) return folders.empty() ? nullptr : "--crop-check takes no other folder";
   if (folders.size() != 2) return "give the input and the output folder";
   options.input = AbsolutePath(folders[0]);
   options.output = AbsolutePath(folders[1]);
@@ -135,6 +153,47 @@ void SetCheck(QAbstractButton* button, bool checked) {
   else button->setChecked(checked);
 }
 
+// The crop check window on `folder`, from the click on 確認… until every thumbnail has come.
+int CropCheckBench(app::TForm1& form, BenchDialogs& dialogs, const std::string& folder) {
+  dialogs.folders = {QString::fromStdString(folder)};
+  form.BitBtn8->click();
+  if (form.InputFolderPath().empty()) return Usage("the folder cannot be used");
+  QCoreApplication::processEvents();
+
+  Clock::time_point last;
+  double longestGap = 0, firstScreen = -1, all = -1;
+  QTimer ticker;
+  ticker.setTimerType(Qt::PreciseTimer);
+  ticker.setInterval(2);  // a pass of the event loop every 2 ms when nothing holds it up
+  QEventLoop loop;
+  const auto start = Clock::now();
+  last = start;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    const auto now = Clock::now();
+    longestGap = std::max(longestGap, Ms(now - last));
+    last = now;
+    const app::CropCheckWindow* window = form.CropCheck();
+    if (!window) return;
+    if (firstScreen < 0 && window->Grid()->VisibleLoaded()) firstScreen = Ms(now - start);
+    if (window->Grid()->AllLoaded()) {
+      all = Ms(now - start);
+      loop.quit();
+    }
+  });
+  ticker.start();
+  form.BitBtn9->click();
+  longestGap = std::max(longestGap, Ms(Clock::now() - last));  // the click itself collects the pictures
+  last = Clock::now();
+  if (!form.CropCheck()) return Usage("the crop check window did not open");
+  loop.exec();
+  ticker.stop();
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  std::printf("first_screen_ms=%.0f all_ms=%.0f longest_gap_ms=%.1f peak_rss_mb=%.0f pictures=%d\n", firstScreen, all,
+              longestGap, usage.ru_maxrss / 1024.0, form.CropCheck()->Grid()->Count());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,6 +213,7 @@ int main(int argc, char** argv) {
   if (options.jobs) form.SetRunJobs(*options.jobs);
   form.show();
   QCoreApplication::processEvents();
+  if (!options.cropCheck.empty()) return CropCheckBench(form, dialogs, options.cropCheck);
 
   // The output folder picker offers only folders that exist.
   if (!CreateFolderTree(options.output)) return Usage("the output folder cannot be made");

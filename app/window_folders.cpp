@@ -24,7 +24,10 @@ void TForm1::WMDropFiles(const QList<QUrl>& urls) {
 void TForm1::ScanFolder(const std::string& path) { folders::ScanFolder(*this, path); }
 
 std::string TForm1::InputFolderPath() { return folders::FolderFieldPath(*Edit1); }
-void TForm1::ShowInputFolder(const std::string& path) { folders::SetFolderField(*Edit1, path); }
+void TForm1::ShowInputFolder(const std::string& path) {
+  folders::SetFolderField(*Edit1, path);
+  UpdateControlStates();  // 確認… needs an input folder
+}
 std::string TForm1::OutputFolderPath() { return folders::FolderFieldPath(*Edit2); }
 void TForm1::ShowOutputFolder(const std::string& path) { folders::SetFolderField(*Edit2, path); }
 void TForm1::ClearMemo() { Memo1->clear(); }

@@ -21,6 +21,7 @@ class WindowHost : public BatchHost {
   bool SkipSmall() override;
   SizeSettings Size() override;
   int Quality() override;
+  CropPositions CropPlaces() override;
 
   void EnterRunningState() override;
   void LeaveRunningState() override;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cli/crop_listing.h"
 #include "cli/options.h"
 #include "cli/terminal_host.h"
 #include "cli/terminal_text.h"
@@ -64,6 +65,13 @@ int main(int argc, char** argv) {
     std::printf("phototrim-batch %s\n縮小の命令セット: %s\n", PHOTOTRIM_VERSION, KernelSetName(BestKernelSet()));
     return kExitFinished;
   }
+  // A positions file that cannot be used stops the command before anything is written. It is read
+  // before the input folder becomes the current one: its path is relative to where the command started.
+  CropPositions positions;
+  if (!LoadCropPositions(options, positions, error)) {
+    std::fprintf(stderr, "phototrim-batch: %s\n", error.c_str());
+    return kExitUsage;
+  }
   // Saving makes each output folder the current folder, so relative folders are fixed first.
   // The input folder is stored with its separator, as the window's folder picker does, so that the
   // mirrored paths have a single one at the seam.
@@ -78,6 +86,11 @@ int main(int argc, char** argv) {
     return kExitRefused;
   }
 
+  const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+  const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::clamp(cores, 1L, 256L));
+  if (!AddFaceFocus(options, positions, jobs, stderr)) return kExitRefused;
+  if (options.printCrops) return PrintCrops(options, positions, stdout, stderr);
+
   CatchStopSignals();
   // A reader of the log that goes away (… | head) makes the writes fail, not the run end.
   std::signal(SIGPIPE, SIG_IGN);
@@ -85,8 +98,7 @@ int main(int argc, char** argv) {
                             (options.progress == ProgressDisplay::Auto && !options.quiet && ::isatty(STDERR_FILENO));
   Workspace workspace;
   TerminalHost host(options, workspace, stopRequested, stdout, stderr, showProgress);
-  const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
-  const int jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::clamp(cores, 1L, 256L));
+  host.SetCropPlaces(std::move(positions));
   const RunSummary summary = RunBatch(workspace, host, jobs);
   if (summary.aborted) return kExitStopped;
   if (summary.outputIsInput) return kExitOutputIsInput;

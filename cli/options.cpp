@@ -131,6 +131,22 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
       options.skipSmall = false;
     } else if (arg == "--no-size-limit") {
       options.noSizeLimit = true;
+    } else if (arg == "--crop-positions") {
+      if (!takeValue(options.cropPositionsFile)) return false;
+      if (options.cropPositionsFile.empty()) {
+        error = "--crop-positions には位置ファイルを指定してください。";
+        return false;
+      }
+    } else if (arg == "--crop-focus") {
+      std::string focus;
+      if (!takeValue(focus)) return false;
+      if (focus != "faces") {
+        error = Format("--crop-focus に指定できるのは faces だけです: %s", focus.c_str());
+        return false;
+      }
+      options.focusFaces = true;
+    } else if (arg == "--print-crops") {
+      options.printCrops = true;
     } else if (arg == "--overwrite") {
       options.overwrite = true;
     } else if (arg == "--stop-on-error") {
@@ -151,6 +167,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
     }
   }
   if (options.help || options.version) return true;
+  // Listing the crops writes nothing, so it needs no output folder.
+  if (options.printCrops && folders.size() == 1) folders.push_back("-");
   if (folders.size() != 2) {
     error = folders.size() < 2 ? "入力フォルダと出力フォルダを指定してください。" : "フォルダは入力と出力の2つだけ指定してください。";
     return false;
@@ -194,6 +212,11 @@ std::string HelpText() {
          "      --keep-small       320px×240px以下の画像もスキップしない\n"
          "      --no-size-limit    6200pxを超える画像もトリミングと高品質縮小を行う\n"
          "                         （既定: ウィンドウ版と同じく6200pxまで）\n"
+         "      --crop-positions ファイル\n"
+         "                         トリミングの位置を写真ごとに指定する（1行に「パス<TAB>横<TAB>縦」、\n"
+         "                         パスは入力フォルダから、位置は0〜100%、50が中央）\n"
+         "      --crop-focus faces 位置ファイルにない写真は、見つかった顔が枠に入るようにトリミングする\n"
+         "      --print-crops      写真ごとのトリミング範囲を標準出力に書く（画像は保存しない）\n"
          "      --overwrite        同名のファイルが既にあれば上書きする（既定: 最初の1つで中断）\n"
          "      --stop-on-error    エラーが起きたら中断する（既定: 数えて続行）\n"
          "      --quiet            最後の結果だけを表示する\n"

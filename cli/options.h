@@ -26,6 +26,9 @@ struct Options {
   ProgressDisplay progress = ProgressDisplay::Auto;
   int jobs = 0;                 // files worked on at once; 0: one per online core
   bool noSizeLimit = false;     // crop and reduce pictures larger than 6200 pixels on a side
+  std::string cropPositionsFile;  // --crop-positions: where each crop sits; empty: all centred
+  bool printCrops = false;      // --print-crops: list each picture's crop, write no picture
+  bool focusFaces = false;      // --crop-focus faces: unlisted crops centred on the faces found
   bool help = false;
   bool version = false;
 };

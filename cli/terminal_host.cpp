@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <unistd.h>
 
+#include "cli/crop_listing.h"
 #include "cli/terminal_text.h"
 #include "trim/format.h"
 
@@ -65,6 +66,11 @@ void TerminalHost::ShowUnreadableFolder(const std::string& folder, const std::st
   ++unreadableFolders_;
   // Said even when quiet: the files of that folder are missing from the run.
   ToStderr(Format("フォルダを読み込めませんでした: %s: %s", folder.c_str(), reason.c_str()), false);
+}
+
+void TerminalHost::ShowUnmatchedCropPosition(const std::string& relativePath, int line) {
+  // Said even when quiet: a crop the user placed is not made.
+  ToStderr(UnmatchedPositionText(options_, relativePath, line), false);
 }
 
 void TerminalHost::FileStarting(int index, int total) {

@@ -30,6 +30,8 @@ class TerminalHost : public BatchHost {
   SizeSettings Size() override { return options_.size; }
   int Quality() override { return options_.quality; }
   bool NoSizeLimit() override { return options_.noSizeLimit; }
+  CropPositions CropPlaces() override { return positions_; }
+  void SetCropPlaces(CropPositions positions) { positions_ = std::move(positions); }
 
   void EnterRunningState() override {}
   void LeaveRunningState() override;
@@ -42,6 +44,7 @@ class TerminalHost : public BatchHost {
   void FileStarting(int index, int total) override;
   void ShowFailureReason(const std::string& reason) override;
   void ShowUnreadableFolder(const std::string& folder, const std::string& reason) override;
+  void ShowUnmatchedCropPosition(const std::string& relativePath, int line) override;
   void PumpEvents() override;
 
   // The final text of the run, as the window's last box shows it.
@@ -68,6 +71,7 @@ class TerminalHost : public BatchHost {
   int logError_ = 0;
   std::optional<ProgressBar> progress_;
   std::string finalText_;
+  CropPositions positions_;
 };
 
 }  // namespace phototrim::cli

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_exif_orientation fuzz_load_jpeg)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_exif_orientation fuzz_load_jpeg fuzz_crop_positions)
 build=${FUZZ_BUILD:-build-fuzz}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DPHOTOTRIM_FUZZ=ON -DPHOTOTRIM_TESTS=OFF -DPHOTOTRIM_GUI=OFF \
@@ -32,6 +32,11 @@ for target in "${targets[@]}"; do
   case "$target" in
     fuzz_load_jpeg) seedDir="$seeds/load"; extra=(-dict=fuzz/jpeg.dict) ;;
     fuzz_exif_orientation) seedDir="$seeds/exif"; extra=() ;;
+    fuzz_crop_positions)
+      seedDir="$seeds/positions"
+      mkdir -p "$seedDir"
+      printf '# c\r\na.jpg\t0\t100\nsub/b.jpg\t33.33\t12.5\n' >"$seedDir/lines"
+      extra=() ;;
     *) echo "unknown target $target" >&2; exit 64 ;;
   esac
   corpus="$build/fuzz-corpus/$target"

@@ -13,6 +13,8 @@ packages=(
   libbenchmark-dev         # the benchmarks
   qt6-base-dev             # the window (Qt 6 Widgets)
   libfontconfig-dev        # the hinting of the window's faces
+  libexiv2-dev             # the Exif thumbnails of the crop check window
+  libopencv-objdetect-dev opencv-data  # the faces of --crop-focus faces and 顔に合わせる
   qt6-translations-l10n    # Japanese texts of Qt's standard buttons
   fonts-ipafont-gothic     # the window's Gothic faces, proportional and fixed-pitch
   fonts-ipafont-mincho     # the splash line's Mincho face

@@ -29,8 +29,18 @@ PixelSize ComputeReductionTarget(int W, int H, const TargetSize& pair) {
 }
 
 PixelRect CentredRect(int W, int H, int cw, int ch) {
-  // Truncating division: an odd surplus leaves the extra column on the right, the extra row below.
-  return {(W - cw) / 2, (H - ch) / 2, cw, ch};
+  // The middle of the room, truncated: an odd surplus leaves the extra column on the right, the
+  // extra row below.
+  return PlacedRect(W, H, cw, ch, kCentred);
+}
+
+bool SmallPicture(int W, int H) { return (W <= 320 && H <= 240) || (W <= 240 && H <= 320); }
+
+CropDecision DecideCrop(int W, int H, const TargetSize& pair, CropPosition place, bool sizeLimit) {
+  const PixelSize crop = ComputeCropSize(W, H, pair);
+  const CropCheck check = CheckCrop(W, H, crop.width, crop.height, sizeLimit);
+  if (check != CropCheck::Ok) return {check, {}};
+  return {check, PlacedRect(W, H, crop.width, crop.height, place)};
 }
 
 CropCheck CheckCrop(int W, int H, int cw, int ch, bool sizeLimit) {

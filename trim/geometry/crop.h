@@ -2,6 +2,7 @@
 #pragma once
 
 #include "trim/bitmap.h"
+#include "trim/geometry/crop_position.h"
 #include "trim/geometry/size_table.h"
 
 namespace phototrim {
@@ -29,6 +30,17 @@ enum class CropCheck {
 };
 // Whether the centred cw x ch crop of a W x H picture is made; `sizeLimit` holds it to PlaneCapacity.
 CropCheck CheckCrop(int W, int H, int cw, int ch, bool sizeLimit);
+
+// Pictures of 320 x 240 or less (either way up), which the run skips when asked to.
+bool SmallPicture(int W, int H);
+
+// What becomes of a W x H upright picture under the pair: the crop check, and the rectangle kept
+// (at `place` in the free room) when the check passes. The decoder only carries this out.
+struct CropDecision {
+  CropCheck check = CropCheck::Refused;
+  PixelRect kept;
+};
+CropDecision DecideCrop(int W, int H, const TargetSize& pair, CropPosition place, bool sizeLimit);
 
 // Cuts `work` to the centred cw x ch rectangle (left offset (W-cw)/2, top (H-ch)/2, so an odd
 // surplus leaves the extra column on the right and row at the bottom). kCropRefused, with nothing

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "trim/geometry/crop_positions.h"
 #include "trim/geometry/size_table.h"
 
 namespace phototrim {
@@ -32,6 +33,9 @@ class BatchHost {
   // The crop and the high-quality reduction take pictures larger than PlaneCapacity (6200) on a
   // side. The window has no such switch; phototrim-batch has --no-size-limit.
   virtual bool NoSizeLimit() { return false; }
+  // Where the crops sit, by path relative to the input folder, read once at the start like the
+  // size; pictures not named are cropped at the centre.
+  virtual CropPositions CropPlaces() { return {}; }
 
   // --- what to show ---
   // Running state: progress bar shown, Execute disabled, Abort enabled; idle is the reverse.
@@ -57,6 +61,9 @@ class BatchHost {
   // A folder of the input tree could not be read, with the system's reason; its files are missing
   // from the run. The window's memo has no line for it; a terminal prints it.
   virtual void ShowUnreadableFolder(const std::string& /*folder*/, const std::string& /*reason*/) {}
+
+  // A crop position names no picture of the run (`line`: of the file it was read from, or 0).
+  virtual void ShowUnmatchedCropPosition(const std::string& /*relativePath*/, int /*line*/) {}
 
   // Lets pending events run (the window's event loop, or the command line's Ctrl-C check).
   // Afterwards the run reads its abort flag, which only the host's abort sets.

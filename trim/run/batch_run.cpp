@@ -95,6 +95,7 @@ class Run {
   // Both folders as they stood at the start: a folder chosen meanwhile applies to the next run, so
   // that every output of this one mirrors its input under one folder.
   std::string in_, out_;
+  std::vector<CropPosition> places_;  // per file, when the host placed any crop; else all centred
   RunSummary counts_;
   bool overwriteAllowed_ = false;  // set by いいえ to the existing-file question, for this run
   std::string current_;  // the file being worked on, for a report of memory running out
@@ -139,11 +140,16 @@ bool Run::StartChecks() {
       host_.ShowNotice(NoticeKind::StartRefused, text::kOutputFolderReadOnly);
       return false;
   }
+  const CropPositions positions = host_.CropPlaces();
   if (!Collect()) return false;
   if (ws_.Counters.JpegFileCount <= 0) {
     host_.ShowNotice(NoticeKind::StartRefused, text::kNoJpegFiles);
     return false;
   }
+  std::vector<std::string> unmatched;
+  places_ = PlaceEach(positions, files_, in_, &unmatched);
+  for (const std::string& relative : unmatched)
+    host_.ShowUnmatchedCropPosition(relative, positions.Entries().at(relative).line);
   return true;
 }
 
@@ -260,7 +266,8 @@ FileOutcome Run::ProcessFile(int index) {
   } else {
     DirectWorkHost direct(host_);
     try {
-      work = DoFileWork(ws_, path, pair_, direct);
+      const CropPosition place = places_.empty() ? kCentred : places_[static_cast<std::size_t>(index)];
+      work = DoFileWork(ws_, path, pair_, direct, place);
     } catch (const std::bad_alloc&) {
       work.end = FileWorkEnd::OutOfMemory;
     }
@@ -338,7 +345,8 @@ void Run::StartWorkers() {
                                   host_.Quality()};
   const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
   try {
-    workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice);
+    workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice,
+                                           places_);
   } catch (const std::system_error&) {
     // No threads to be had (a process or memory limit): the files are worked on one at a time.
   }

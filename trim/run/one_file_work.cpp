@@ -30,8 +30,6 @@ FileWork Failure(QuestionKind kind, std::string questionText, const char* memoLi
 
 FileWork Ended(FileWorkEnd end) { return {end, QuestionKind::Decode, {}, "", {}}; }
 
-bool SmallPicture(int W, int H) { return (W <= 320 && H <= 240) || (W <= 240 && H <= 320); }
-
 // What becomes of the picture, decided from its header before any pixel is decoded.
 enum class Plan {
   Skip,         // too small: the file is only read through for its faults, then skipped
@@ -43,7 +41,8 @@ enum class Plan {
 
 }  // namespace
 
-FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pair, FileWorkHost& host) {
+FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pair, FileWorkHost& host,
+                    CropPosition place) {
   Bitmap& work = ws.WorkBitmap;
   errno = 0;  // a folder where the file was is no failure of the system's
   if (!FileExists(path)) {
@@ -101,14 +100,13 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
     if (host.SkipSmall() && SmallPicture(W, H)) {
       plan = Plan::Skip;
     } else {
-      const PixelSize crop = ComputeCropSize(W, H, pair);
       ws.ErrorText.clear();
-      const CropCheck check = CheckCrop(W, H, crop.width, crop.height, sizeLimit);
-      if (check == CropCheck::Ok) {
-        kept = CentredRect(W, H, crop.width, crop.height);
+      const CropDecision crop = DecideCrop(W, H, pair, place, sizeLimit);
+      if (crop.check == CropCheck::Ok) {
+        kept = crop.kept;
       } else {
         plan = Plan::CropRefused;
-        if (check == CropCheck::BeyondSizeLimit) cropReason = Format(text::kReasonSizeLimit, PlaneCapacity);
+        if (crop.check == CropCheck::BeyondSizeLimit) cropReason = Format(text::kReasonSizeLimit, PlaneCapacity);
       }
     }
   }

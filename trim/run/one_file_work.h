@@ -4,6 +4,7 @@
 #include <string>
 
 #include "trim/run/batch_host.h"
+#include "trim/geometry/crop_position.h"
 #include "trim/geometry/size_table.h"
 #include "trim/run/workspace.h"
 
@@ -57,6 +58,8 @@ struct FileWork {
 // row, straight into the reduction, so a picture that keeps its rows as rows is never held whole.
 // A file is still read to its end, so it fails exactly where its whole decode would. The host's
 // events run every few milliseconds of the work.
-FileWork DoFileWork(Workspace& workspace, const std::string& path, const TargetSize& pair, FileWorkHost& host);
+// The crop sits at `place` in the room the picture leaves along its free axis.
+FileWork DoFileWork(Workspace& workspace, const std::string& path, const TargetSize& pair, FileWorkHost& host,
+                    CropPosition place = kCentred);
 
 }  // namespace phototrim

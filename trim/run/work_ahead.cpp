@@ -44,8 +44,10 @@ constexpr std::chrono::milliseconds kWaitSlice{5};
 }  // namespace
 
 WorkAhead::WorkAhead(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
-                     const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice)
-    : jobs_(jobs), files_(files), waitForEarlier_(std::move(waitForEarlier)), pair_(pair), newest_(settings),
+                     const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice,
+                     std::vector<CropPosition> places)
+    : jobs_(jobs), files_(files), waitForEarlier_(std::move(waitForEarlier)), pair_(pair),
+      places_(std::move(places)), newest_(settings),
       results_(files.size()), abortFrom_(INT_MAX) {
   for (std::size_t i = 0; i < files.size(); ++i) indexOf_.emplace(files[i], static_cast<int>(i));
   for (int i = 0; i < jobs; ++i) {
@@ -150,7 +152,8 @@ WorkAhead::Result WorkAhead::WorkOn(Workspace& workspace, Job& job) {
   Result result;
   result.used = job.settings;
   try {
-    result.work = DoFileWork(workspace, files_[static_cast<std::size_t>(job.index)], pair_, host);
+    const auto index = static_cast<std::size_t>(job.index);
+    result.work = DoFileWork(workspace, files_[index], pair_, host, places_.empty() ? kCentred : places_[index]);
     result.memoLines = std::move(host.lines);
     result.errorText = workspace.ErrorText;
     // A failed encode leaves `encoded` empty: the save then fails as a failed encode does.

@@ -60,7 +60,8 @@ class WorkAhead {
   // again alone before its result is given, so that results are those of a one-at-a-time run under
   // memory pressure too. Throws std::system_error when the threads cannot be started.
   WorkAhead(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
-            const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice);
+            const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice,
+            std::vector<CropPosition> places = {});
   ~WorkAhead();
   WorkAhead(const WorkAhead&) = delete;
   WorkAhead& operator=(const WorkAhead&) = delete;
@@ -111,6 +112,7 @@ class WorkAhead {
   const std::vector<std::string>& files_;
   const std::vector<bool> waitForEarlier_;
   const TargetSize pair_;
+  const std::vector<CropPosition> places_;  // each file's crop position; empty: all centred
   std::unordered_map<std::string, int> indexOf_;  // the files of the list by path
   std::mutex mutex_;
   std::condition_variable changed_;

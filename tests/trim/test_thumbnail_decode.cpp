@@ -1,0 +1,112 @@
+// Tests of the crop check's thumbnails: upright like the run's pictures, the scale chosen, damage reported.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include <exiv2/exiv2.hpp>
+
+#include "support/picture_files.h"
+#include "support/test_folder.h"
+#include "trim/result_codes.h"
+#include "trim/thumbs/thumbnail_decode.h"
+
+namespace phototrim {
+namespace {
+
+TEST(Thumbnail, TurnedUprightLikeEveryViewer) {
+  Bitmap stored, expected, turned;
+  testing::FillPattern(stored, 7, 4, 3);
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    testing::UprightCopy(stored, orientation, expected);
+    TurnUpright(stored, orientation, turned);
+    ASSERT_EQ(turned.Width(), expected.Width()) << orientation;
+    ASSERT_EQ(turned.Height(), expected.Height()) << orientation;
+    for (int y = 0; y < expected.Height(); ++y)
+      ASSERT_EQ(std::memcmp(turned.Row(y), expected.Row(y), static_cast<std::size_t>(expected.Width()) * 3), 0)
+          << "orientation " << orientation << " row " << y;
+  }
+}
+
+TEST(Thumbnail, ScaleIsTheSmallestThatFillsTheCell) {
+  const struct {
+    int longest, longSide, scale;
+  } cases[] = {{4000, 160, 8}, {1280, 160, 8}, {1271, 160, 4}, {640, 160, 4}, {637, 320, 1}, {320, 160, 2}, {100, 160, 1}};
+  for (const auto& c : cases) EXPECT_EQ(ThumbnailScale(c.longest, c.longSide), c.scale) << c.longest << " " << c.longSide;
+}
+
+TEST(Thumbnail, DecodedUprightWithTheWholePictureSizeAndDamageFails) {
+  testing::TestFolder folder;
+  testing::JpegOptions turned;
+  turned.orientation = 6;
+  testing::WriteJpeg(folder / "turned.jpg", 1200, 800, turned);
+  Thumbnail thumb;
+  std::string reason;
+  ASSERT_EQ(DecodeThumbnail(folder / "turned.jpg", 150, thumb, reason), kOk) << reason;
+  EXPECT_EQ(thumb.width, 800);
+  EXPECT_EQ(thumb.height, 1200);
+  EXPECT_EQ(thumb.pixels.Width(), 100);  // 1/8 of the stored 800 rows, now columns
+  EXPECT_EQ(thumb.pixels.Height(), 150);
+
+  const auto bytes = testing::ReadBytes(folder / "turned.jpg");
+  testing::WriteBytes(folder / "cut.jpg", testing::CutAt(bytes, bytes.size() / 2));
+  testing::WriteBytes(folder / "empty.jpg", {});
+  for (const char* name : {"cut.jpg", "empty.jpg", "missing.jpg"}) {
+    reason.clear();
+    EXPECT_EQ(DecodeThumbnail(folder / name, 150, thumb, reason), kLoadFailed) << name;
+    EXPECT_FALSE(reason.empty()) << name;
+  }
+}
+
+// Embeds a flat thumbnail of `width` x `height` in the Exif block of the JPEG file at `path`.
+void EmbedThumbnail(const std::string& path, int width, int height, std::uint8_t blue, bool barsAboveAndBelow = false) {
+  Bitmap thumbnail;
+  thumbnail.SetSize(width, height);
+  for (int y = 0; y < height; ++y) {
+    const bool bar = barsAboveAndBelow && (y < height / 8 || y >= height - height / 8);
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* pixel = thumbnail.Row(y) + 3 * x;
+      pixel[0] = bar ? 0 : blue, pixel[1] = bar ? 0 : 40, pixel[2] = bar ? 0 : 200;
+    }
+  }
+  const std::vector<std::uint8_t> bytes = testing::EncodeJpeg(thumbnail);
+  auto image = Exiv2::ImageFactory::open(path);
+  image->readMetadata();
+  Exiv2::ExifThumb(image->exifData()).setJpegThumbnail(bytes.data(), static_cast<long>(bytes.size()));
+  image->writeMetadata();
+}
+
+TEST(Thumbnail, EmbeddedOneUsedOnlyWhenFaithfulAndLargeEnough) {
+  testing::TestFolder folder;
+  const struct {
+    const char* name;
+    int width, height;  // of the embedded thumbnail; the picture is 1200 x 800, EXIF orientation 8
+    bool bars;
+    int longSide;
+    bool used;
+  } cases[] = {
+      {"same shape", 150, 100, false, 150, true},
+      {"within 1 %", 151, 100, false, 150, true},
+      {"other shape", 160, 120, false, 150, false},
+      {"letterboxed", 150, 100, true, 150, false},
+      {"too small", 150, 100, false, 200, false},
+  };
+  for (const auto& c : cases) {
+    testing::JpegOptions options;
+    options.orientation = 8;
+    testing::WriteJpeg(folder / "a.jpg", 1200, 800, options);
+    EmbedThumbnail(folder / "a.jpg", c.width, c.height, 77, c.bars);
+    Thumbnail thumb;
+    std::string reason;
+    ASSERT_EQ(DecodeThumbnail(folder / "a.jpg", c.longSide, thumb, reason), kOk) << c.name << ": " << reason;
+    EXPECT_EQ(thumb.width, 800) << c.name;
+    EXPECT_EQ(thumb.height, 1200) << c.name;
+    // Turned upright like the picture: the thumbnail's rows become columns.
+    const int middle = thumb.pixels.Height() / 2;
+    const std::uint8_t* pixel = thumb.pixels.Row(middle) + 3 * (thumb.pixels.Width() / 2);
+    EXPECT_EQ(std::abs(pixel[0] - 77) <= 3 && std::abs(pixel[2] - 200) <= 3, c.used) << c.name;
+    if (c.used) EXPECT_EQ(thumb.pixels.Width(), c.height) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace phototrim

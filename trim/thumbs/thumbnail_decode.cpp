@@ -1,0 +1,199 @@
+// Thumbnails by libjpeg's DCT scaling: a 1/8-scale decode reads a tenth of the work of a full one.
+#include "trim/thumbs/thumbnail_decode.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "trim/codec/exif_orientation.h"
+#include "trim/codec/jpeg_errors.h"
+#include "trim/geometry/orientation.h"
+#include "trim/thumbs/exif_thumbnail.h"
+#include "trim/result_codes.h"
+
+namespace phototrim {
+
+namespace {
+
+constexpr int kMaxWarnings = 100;
+constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;  // as for a run: refused from the header
+constexpr long kLibjpegMemory = 256L << 20;  // a progressive picture's coefficients, at most
+constexpr int kWholeScale = 1 << 30;  // a longSide that ThumbnailScale answers with 1
+constexpr int kBarLevel = 16;  // darker than this in every channel: a bar, not a picture
+
+// Everything the frame that calls setjmp touches lives here: nothing with a destructor.
+struct ScaledDecode {
+  jpeg_decompress_struct cinfo;
+  JpegErrors errors;
+  std::FILE* file = nullptr;            // the source: a file, or bytes in memory
+  const unsigned char* memory = nullptr;
+  unsigned long memorySize = 0;
+  bool headerOnly = false;              // stops after the header: size and orientation
+  bool created = false;
+  int orientation = 1;
+  int width = 0, height = 0;  // stored, whole
+  int scaledWidth = 0, scaledHeight = 0;
+  unsigned char* pixels = nullptr;  // BGR rows of the scaled picture, malloc'ed
+};
+
+int Orientation(j_decompress_ptr cinfo) {
+  for (jpeg_saved_marker_ptr marker = cinfo->marker_list; marker != nullptr; marker = marker->next)
+    if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 && std::memcmp(marker->data, "Exif\0\0", 6) == 0)
+      return ExifOrientation(marker->data, marker->data_length);
+  return 1;
+}
+
+int Decode(ScaledDecode& job, int longSide) {
+  if (setjmp(job.errors.jump)) return job.errors.failure != 0 ? job.errors.failure : kLoadFailed;
+  jpeg_create_decompress(&job.cinfo);
+  job.created = true;
+  job.cinfo.mem->max_memory_to_use = kLibjpegMemory;
+  if (job.file != nullptr) jpeg_stdio_src(&job.cinfo, job.file);
+  else jpeg_mem_src(&job.cinfo, job.memory, job.memorySize);
+  jpeg_save_markers(&job.cinfo, JPEG_APP0 + 1, 0xFFFF);
+  jpeg_read_header(&job.cinfo, TRUE);
+  const auto common = reinterpret_cast<j_common_ptr>(&job.cinfo);
+  if (std::uint64_t{job.cinfo.image_width} * job.cinfo.image_height > kMaxPixels)
+    FailJpeg(common, kLoadFailed, "画素数が多すぎます。");
+  if (job.cinfo.jpeg_color_space == JCS_CMYK || job.cinfo.jpeg_color_space == JCS_YCCK)
+    FailJpeg(common, kLoadFailed, "CMYKの写真は縮小表示できません。");
+  job.orientation = Orientation(&job.cinfo);
+  job.width = static_cast<int>(job.cinfo.image_width);
+  job.height = static_cast<int>(job.cinfo.image_height);
+  if (job.headerOnly) return kOk;
+  job.cinfo.out_color_space = JCS_EXT_BGR;  // our rows; grayscale comes out as three equal channels
+  job.cinfo.scale_num = 1;
+  job.cinfo.scale_denom = static_cast<unsigned>(ThumbnailScale(std::max(job.width, job.height), longSide));
+  // A picture to look at, not to print: the fastest ways libjpeg has.
+  job.cinfo.dct_method = JDCT_IFAST;
+  job.cinfo.do_fancy_upsampling = FALSE;
+  job.cinfo.do_block_smoothing = FALSE;
+  jpeg_start_decompress(&job.cinfo);
+  job.scaledWidth = static_cast<int>(job.cinfo.output_width);
+  job.scaledHeight = static_cast<int>(job.cinfo.output_height);
+  const std::size_t stride = static_cast<std::size_t>(job.scaledWidth) * 3;
+  job.pixels = static_cast<unsigned char*>(std::malloc(stride * static_cast<std::size_t>(job.scaledHeight)));
+  if (job.pixels == nullptr) FailJpeg(common, kOutOfMemory, "メモリが足りません。");
+  while (job.cinfo.output_scanline < job.cinfo.output_height) {
+    JSAMPROW row = job.pixels + stride * job.cinfo.output_scanline;
+    jpeg_read_scanlines(&job.cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&job.cinfo);
+  return kOk;
+}
+
+}  // namespace
+
+int ThumbnailScale(int longest, int longSide) {
+  for (const int scale : {8, 4, 2})
+    if ((longest + scale - 1) / scale >= longSide) return scale;
+  return 1;
+}
+
+void TurnUpright(const Bitmap& stored, int orientation, Bitmap& upright) {
+  const OrientationAxes axes = AxesOf(orientation);
+  const int w = stored.Width(), h = stored.Height();
+  const int W = axes.turned ? h : w, H = axes.turned ? w : h;
+  upright.SetSize(W, H);
+  for (int y = 0; y < H; ++y) {
+    std::uint8_t* to = upright.Row(y);
+    for (int x = 0; x < W; ++x, to += 3) {
+      // A turned picture's upright columns are its stored rows.
+      const int along = axes.turned ? y : x, across = axes.turned ? x : y;
+      const int column = axes.columnsMirrored ? w - 1 - along : along;
+      const int row = axes.rowsReversed ? h - 1 - across : across;
+      std::memcpy(to, stored.Row(row) + static_cast<std::size_t>(column) * 3, 3);
+    }
+  }
+}
+
+namespace {
+
+// Runs `job` and takes its pixels, turned upright, into `upright`. kOk, or the failure with `reason`.
+int Run(ScaledDecode& job, int longSide, Bitmap& upright, std::string& reason) {
+  job.cinfo.err = InitJpegErrors(job.errors, kMaxWarnings, true);
+  int result = Decode(job, longSide);
+  if (job.created) jpeg_destroy_decompress(&job.cinfo);
+  if (result != kOk) reason = job.errors.message;
+  if (result == kOk && !job.headerOnly) {
+    Bitmap stored;
+    result = kOutOfMemory;
+    if (stored.SetSize(job.scaledWidth, job.scaledHeight)) {
+      for (int y = 0; y < job.scaledHeight; ++y)
+        std::memcpy(stored.Row(y), job.pixels + static_cast<std::size_t>(y) * job.scaledWidth * 3,
+                    static_cast<std::size_t>(job.scaledWidth) * 3);
+      TurnUpright(stored, job.orientation, upright);
+      if (upright.Width() == (AxesOf(job.orientation).turned ? job.scaledHeight : job.scaledWidth)) result = kOk;
+    }
+    if (result != kOk) reason = "メモリが足りません。";
+  }
+  std::free(job.pixels);
+  job.pixels = nullptr;
+  return result;
+}
+
+// A row or column of near-black pixels: the bars of a thumbnail letterboxed into another shape.
+bool DarkLine(const Bitmap& picture, bool row, int at) {
+  const int length = row ? picture.Width() : picture.Height();
+  for (int i = 0; i < length; ++i) {
+    const std::uint8_t* pixel = row ? picture.Row(at) + 3 * i : picture.Row(i) + 3 * at;
+    if (pixel[0] > kBarLevel || pixel[1] > kBarLevel || pixel[2] > kBarLevel) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FaithfulThumbnail(const Bitmap& thumbnail, int width, int height) {
+  const int w = thumbnail.Width(), h = thumbnail.Height();
+  if (w < 1 || h < 1 || width < 1 || height < 1) return false;
+  // The same shape within 1 %: |w/h - W/H| <= W/H / 100, in integers.
+  const std::int64_t shape = std::int64_t{w} * height, picture = std::int64_t{width} * h;
+  if (std::abs(shape - picture) * 100 > picture) return false;
+  const bool bars = (DarkLine(thumbnail, true, 0) && DarkLine(thumbnail, true, h - 1)) ||
+                    (DarkLine(thumbnail, false, 0) && DarkLine(thumbnail, false, w - 1));
+  return !bars;
+}
+
+int DecodeThumbnail(const std::string& path, int longSide, Thumbnail& out, std::string& reason) {
+  std::FILE* file = std::fopen(path.c_str(), "rbe");
+  if (file == nullptr) {
+    reason = std::strerror(errno);
+    return kLoadFailed;
+  }
+  ScaledDecode header;
+  header.file = file;
+  header.headerOnly = true;
+  Bitmap unused;
+  int result = Run(header, longSide, unused, reason);
+  if (result == kOk) {
+    const bool turned = AxesOf(header.orientation).turned;
+    out.width = turned ? header.height : header.width;
+    out.height = turned ? header.width : header.height;
+    // The camera's own thumbnail, where it is large enough and shows the whole picture unchanged.
+    const std::vector<std::uint8_t> embedded = ExifThumbnailBytes(path);
+    if (!embedded.empty()) {
+      ScaledDecode small;
+      small.memory = embedded.data();
+      small.memorySize = static_cast<unsigned long>(embedded.size());
+      Bitmap stored;
+      std::string ignored;
+      if (Run(small, kWholeScale, stored, ignored) == kOk &&
+          std::max(stored.Width(), stored.Height()) >= longSide && FaithfulThumbnail(stored, header.width, header.height)) {
+        TurnUpright(stored, header.orientation, out.pixels);
+        std::fclose(file);
+        return kOk;
+      }
+    }
+    std::rewind(file);
+    ScaledDecode scaled;
+    scaled.file = file;
+    result = Run(scaled, longSide, out.pixels, reason);
+  }
+  std::fclose(file);
+  return result;
+}
+
+}  // namespace phototrim
