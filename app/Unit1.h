@@ -53,6 +53,7 @@ class TForm1 : public QWidget, public folders::FolderHost {
   // Options and quality.
   QCheckBox* CheckBox4 = nullptr;
   QCheckBox* CheckBox5 = nullptr;
+  QCheckBox* CheckBox6 = nullptr;  // "HEIC/HEIFも変換", unchecked at every start
   QLabel* Label2 = nullptr;
   QSlider* TrackBar1 = nullptr;
   QLabel* Label5 = nullptr;
@@ -157,6 +158,7 @@ class TForm1 : public QWidget, public folders::FolderHost {
   void AddMemoText(const QString& lines) override;
   void ShowStatus(const QString& text) override;
   bool NoSubfolders() override;
+  bool Heif() override;
   FolderCounters& Counters() override;
   QString PickFolder(const QString& title) override;
   void Notice(const QString& text) override;

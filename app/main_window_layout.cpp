@@ -156,6 +156,8 @@ void TForm1::CreateControls() {
   CheckBox3 = Place(new QCheckBox(U("高品質で圧縮"), GroupBox2), "CheckBox3", 16, 88, 97, 17);
   CheckBox3->setToolTip(U("綺麗に縮小されますが時間がかかります。"));
   CheckBox3->setChecked(true);
+  // Phone photos: beside the hidden CheckBox1, above CheckBox2, where no control stands.
+  CheckBox6 = Place(new QCheckBox(U("HEIC/HEIFも変換"), this), "CheckBox6", 354, 131, 119, 17);
 
   // Log, progress, status and run buttons.
   Memo1 = Place(new QPlainTextEdit(this), "Memo1", 256, 288, 209, 185);
@@ -185,6 +187,7 @@ void TForm1::SetTabOrder() {
   order.push_back(CheckBox2);
   order.insert(order.end(), {RadioButton11, RadioButton12, RadioButton13, CheckBox3, RadioButton14, RadioButton16});
   order.insert(order.end(), {BitBtn8, BitBtn1, BitBtn2, Memo1, BitBtn3, BitBtn4, CheckBox4, CheckBox5, TrackBar1, BitBtn9});
+  order.push_back(CheckBox6);  // added later: last, so the chain of the other controls stays as it was
   for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 

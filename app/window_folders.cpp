@@ -34,6 +34,7 @@ void TForm1::ClearMemo() { Memo1->clear(); }
 void TForm1::AddMemoText(const QString& lines) { Memo1->appendPlainText(lines); }
 void TForm1::ShowStatus(const QString& text) { StatusBar1->showMessage(text); }
 bool TForm1::NoSubfolders() { return CheckBox4->isChecked(); }
+bool TForm1::Heif() { return CheckBox6->isChecked(); }
 FolderCounters& TForm1::Counters() { return workspace.Counters; }
 QString TForm1::PickFolder(const QString& title) { return dialogs().GetFolder(title); }
 void TForm1::Notice(const QString& text) { dialogs().Notice(MessageCaption, text); }

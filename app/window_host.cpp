@@ -27,6 +27,7 @@ bool WindowHost::Reduce() { return form_.CheckBox2->isChecked(); }
 bool WindowHost::HighQuality() { return form_.CheckBox3->isChecked(); }
 bool WindowHost::NoSubfolders() { return form_.CheckBox4->isChecked(); }
 bool WindowHost::SkipSmall() { return form_.CheckBox5->isChecked(); }
+bool WindowHost::Heif() { return form_.CheckBox6->isChecked(); }
 int WindowHost::Quality() { return form_.TrackBar1->value(); }
 // What the crop check window placed, as it stands when the run starts.
 CropPositions WindowHost::CropPlaces() { return form_.CropPlaces; }

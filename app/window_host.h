@@ -19,6 +19,7 @@ class WindowHost : public BatchHost {
   bool HighQuality() override;
   bool NoSubfolders() override;
   bool SkipSmall() override;
+  bool Heif() override;
   SizeSettings Size() override;
   int Quality() override;
   CropPositions CropPlaces() override;

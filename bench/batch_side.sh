@@ -9,6 +9,9 @@
 #
 #   bench/batch_side.sh PHOTO_FOLDER FLOOR_EXE [ROUNDS [OTHER_BATCH_EXE]]
 #       (build: cmake -S . -B build; FLOOR_EXE built from the design's floor.c)
+#   HEIF=1 bench/batch_side.sh HEIC_FOLDER FLOOR_HEIF_EXE [ROUNDS [OTHER_BATCH_EXE]]
+#       the HEIF case: the folder's HEIC/HEIF files, phototrim-batch --heic, beside the HEIF floor
+#       (floor_heif.c)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 photos=$(realpath "$1")
@@ -31,12 +34,17 @@ timed() {
   cpu=$(awk '{print $1 + $2}' "$work/time")
 }
 batch_args=(-s L -d 400 -r --no-progress --quiet "$photos")
+names=(-iname '*.jpg')
+if [ -n "${HEIF:-}" ]; then
+  batch_args=(--heic "${batch_args[@]}")
+  names=('(' -iname '*.heic' -o -iname '*.heif' -o -iname '*.hif' ')')
+fi
 
 for _ in $(seq "$rounds"); do
   rm -rf "${work:?}"/floor "$work"/j1 "$work"/j2 "$work"/avx2 "$work"/other
   mkdir -p "$work/floor"
   load=$(cut -d' ' -f1 /proc/loadavg)
-  find "$photos" -iname '*.jpg' | sort >"$work/list"
+  find "$photos" "${names[@]}" | sort >"$work/list"
   timed fw fc sh -c '"$0" "$1" <"$2"' "$floor" "$work/floor" "$work/list"
   timed w1 c1 "$batch" -j 1 "${batch_args[@]}" "$work/j1"
   timed w2 c2 "$batch" -j 2 "${batch_args[@]}" "$work/j2"

@@ -147,6 +147,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
       options.focusFaces = true;
     } else if (arg == "--print-crops") {
       options.printCrops = true;
+    } else if (arg == "--heic") {
+      options.heif = true;
+    } else if (arg == "--keep-exif") {
+      options.keepExif = true;
+    } else if (arg == "--keep-gps") {
+      options.keepGps = true;
+    } else if (arg == "--dpi-tag") {
+      options.dpiTag = true;
     } else if (arg == "--overwrite") {
       options.overwrite = true;
     } else if (arg == "--stop-on-error") {
@@ -217,6 +225,10 @@ std::string HelpText() {
          "                         パスは入力フォルダから、位置は0〜100%、50が中央）\n"
          "      --crop-focus faces 位置ファイルにない写真は、見つかった顔が枠に入るようにトリミングする\n"
          "      --print-crops      写真ごとのトリミング範囲を標準出力に書く（画像は保存しない）\n"
+         "      --heic             HEIC/HEIFファイル（.heic, .heif, .hif）も変換する（出力は .jpg）\n"
+         "      --keep-exif        撮影日時・カメラ・レンズ・露出などのExif情報を出力に残す（位置情報は残さない）\n"
+         "      --keep-gps         --keep-exif で位置情報（GPS）も残す\n"
+         "      --dpi-tag          プリントサイズの解像度（dpi）をJPEGに記録する\n"
          "      --overwrite        同名のファイルが既にあれば上書きする（既定: 最初の1つで中断）\n"
          "      --stop-on-error    エラーが起きたら中断する（既定: 数えて続行）\n"
          "      --quiet            最後の結果だけを表示する\n"

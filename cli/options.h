@@ -29,6 +29,10 @@ struct Options {
   std::string cropPositionsFile;  // --crop-positions: where each crop sits; empty: all centred
   bool printCrops = false;      // --print-crops: list each picture's crop, write no picture
   bool focusFaces = false;      // --crop-focus faces: unlisted crops centred on the faces found
+  bool heif = false;            // also HEIC/HEIF inputs
+  bool keepExif = false;        // the input's Exif capture data in the outputs
+  bool keepGps = false;         // with keepExif, its GPS tags too
+  bool dpiTag = false;          // the print resolution in the JFIF header
   bool help = false;
   bool version = false;
 };

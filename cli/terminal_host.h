@@ -32,6 +32,10 @@ class TerminalHost : public BatchHost {
   bool NoSizeLimit() override { return options_.noSizeLimit; }
   CropPositions CropPlaces() override { return positions_; }
   void SetCropPlaces(CropPositions positions) { positions_ = std::move(positions); }
+  bool Heif() override { return options_.heif; }
+  bool KeepExif() override { return options_.keepExif; }
+  bool KeepGps() override { return options_.keepGps; }
+  bool DpiTag() override { return options_.dpiTag; }
 
   void EnterRunningState() override {}
   void LeaveRunningState() override;

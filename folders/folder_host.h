@@ -30,6 +30,8 @@ class FolderHost {
   virtual void ShowStatus(const QString& text) = 0;
   // "Do not descend into subfolders", read at every subfolder a scan meets.
   virtual bool NoSubfolders() = 0;
+  // HEIC/HEIF files are listed and counted beside the JPEG files, as a run would take them.
+  virtual bool Heif() { return false; }
   // The folder counters a scan fills: the same ones a run fills.
   virtual FolderCounters& Counters() = 0;
 

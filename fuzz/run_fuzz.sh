@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_exif_orientation fuzz_load_jpeg fuzz_crop_positions)
+[ ${#targets[@]} -eq 0 ] && targets=(fuzz_exif_orientation fuzz_load_jpeg fuzz_crop_positions fuzz_load_heif)
 build=${FUZZ_BUILD:-build-fuzz}
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DPHOTOTRIM_FUZZ=ON -DPHOTOTRIM_TESTS=OFF -DPHOTOTRIM_GUI=OFF \
@@ -37,6 +37,14 @@ for target in "${targets[@]}"; do
       mkdir -p "$seedDir"
       printf '# c\r\na.jpg\t0\t100\nsub/b.jpg\t33.33\t12.5\n' >"$seedDir/lines"
       extra=() ;;
+    fuzz_load_heif)
+      # HEIF seeds: some of the JPEG seeds turned into HEIC by heif-enc (no sample files); not the
+      # damaged ones, nor the one that claims 30000 x 30000 pixels, which heif-enc would decode.
+      seedDir="$seeds/heif"; extra=()
+      mkdir -p "$seedDir"
+      for name in baseline gray one-pixel exif-8-mm icc-rgb-comment sampling-1x1 progressive; do
+        heif-enc -q 50 -o "$seedDir/$name.heic" "$seeds/load/$name.jpg" >/dev/null 2>&1 || true
+      done ;;
     *) echo "unknown target $target" >&2; exit 64 ;;
   esac
   corpus="$build/fuzz-corpus/$target"

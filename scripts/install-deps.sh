@@ -9,6 +9,10 @@ packages=(
   libjpeg62-turbo-dev      # the codec
   libhwy-dev               # the reduction's vector kernels (Highway, one source for every CPU)
   libjpeg-turbo-progs      # djpeg and cjpeg, the reference the codec tests compare with
+  libheif-dev libde265-0   # HEIC/HEIF input (HEVC through libde265)
+  libheif-examples         # heif-enc, which the tests make their HEIF files with
+  liblcms2-dev             # colour profiles for HEIF colour descriptions
+  libexiv2-dev             # Exif carried into outputs on request
   libgtest-dev             # the tests
   libbenchmark-dev         # the benchmarks
   qt6-base-dev             # the window (Qt 6 Widgets)

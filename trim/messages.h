@@ -67,6 +67,7 @@ inline constexpr char kReasonTooManyPixels[] = "画素数が多すぎます（%u
 inline constexpr char kReasonTooLittleData[] = "画素数に比べてデータが少なすぎます";
 inline constexpr char kReasonTooManyScans[] = "スキャンが多すぎます（最大 %d）";
 inline constexpr char kReasonComponentMissing[] = "データのない色成分があります";
+inline constexpr char kReasonNoPicture[] = "画像を取り出せません";
 inline constexpr char kReasonSizeLimit[] = "%dpx を超えるため処理できません（--no-size-limit で処理できます）";
 
 // phototrim-batch: the log on stdout could not be written whole; the pictures are not concerned.

@@ -104,6 +104,17 @@ TEST_F(FolderChoice, SubfolderSwitchDecidesWhetherSubfoldersAreEntered) {
                                                    top + "/t.jpg"}));
 }
 
+TEST_F(FolderChoice, HeifSwitchListsAndCountsHeifFilesBesideTheJpegOnes) {
+  const std::string top = folder / "top";
+  for (const char* file : {"a.jpg", "b.HEIC", "c.hif", "d.txt"}) WriteText(top + "/" + file, "");
+  PickInput(top);
+  EXPECT_EQ(Status(), Counts(0, 4, 1));
+  form->CheckBox6->setChecked(true);
+  PickInput(top);
+  EXPECT_EQ(Status(), Counts(0, 4, 3));
+  EXPECT_EQ(MemoLines(), (std::vector<std::string>{top + "/a.jpg", top + "/b.HEIC", top + "/c.hif"}));
+}
+
 TEST_F(FolderChoice, CancelledPickersChangeNothing) {
   const std::string photos = FiveFiles("photos");
   PickInput(photos);

@@ -61,6 +61,7 @@ const ControlRow kControls[] = {
     {"Edit4", Kind::Edit, "GroupBox1", {176, 195, 41, 20}, "", true, true, NotApplicable},
     {"CheckBox1", Kind::Check, "", {256, 132, 97, 17}, "縦横比変更", true, false, Yes},
     {"CheckBox2", Kind::Check, "", {256, 148, 185, 17}, "解像度縮小(拡大は行いません)", true, true, No},
+    {"CheckBox6", Kind::Check, "", {354, 131, 119, 17}, "HEIC/HEIFも変換", true, true, No},
     {"GroupBox2", Kind::Group, "", {256, 168, 209, 113}, "縮小後サイズ", false, true, NotApplicable},
     {"RadioButton11", Kind::Radio, "GroupBox2", {16, 16, 65, 17}, "150 dpi", false, true, No},
     {"RadioButton14", Kind::Radio, "GroupBox2", {104, 16, 65, 17}, "200 dpi", false, true, No},
@@ -346,7 +347,7 @@ TEST_F(MainWindowControls, TabGoesThroughTheControlsInTheirOrder) {
       "RadioButton17", "RadioButton18", "RadioButton19", "RadioButton20", "RadioButton21", "RadioButton22",
       "RadioButton23", "Edit3", "Edit4", "CheckBox2", "RadioButton11", "RadioButton12", "RadioButton13", "CheckBox3",
       "RadioButton14", "RadioButton16", "BitBtn8", "BitBtn1", "BitBtn2", "Memo1", "BitBtn3", "BitBtn4", "CheckBox4",
-      "CheckBox5", "TrackBar1"};
+      "CheckBox5", "TrackBar1", "BitBtn9", "CheckBox6"};
   std::vector<std::string> chain;
   QWidget* widget = window->Edit1;
   for (std::size_t i = 0; i < expected.size(); ++i) {

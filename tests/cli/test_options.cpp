@@ -34,6 +34,7 @@ TEST(Options, DefaultsAreTheWindowsDefaults) {
   EXPECT_FALSE(o.overwrite);
   EXPECT_FALSE(o.stopOnError);
   EXPECT_FALSE(o.noSizeLimit);
+  EXPECT_FALSE(o.heif || o.keepExif || o.keepGps || o.dpiTag);
 }
 
 TEST(Options, SizesByNameOrAliasInAnyCase) {
@@ -72,13 +73,16 @@ TEST(Options, ValuesAreChecked) {
   EXPECT_EQ(Parse({"--quality=100", "i", "o"}).quality, 100);
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{"-d", "250", "i", "o"}, {"-q", "101", "i", "o"}, {"-q", "-1", "i", "o"},
-        {"-q", "9x", "i", "o"}, {"-q"}, {"--bogus", "i", "o"}, {"i"}, {"i", "o", "x"}, {}, {"--plain=1", "i", "o"}})
+        {"-q", "9x", "i", "o"}, {"-q"}, {"--bogus", "i", "o"}, {"i"}, {"i", "o", "x"}, {}, {"--plain=1", "i", "o"},
+        {"--heic=1", "i", "o"}, {"--heif", "i", "o"}})
     EXPECT_FALSE(Refusal(bad).empty());
 }
 
 TEST(Options, SwitchesAndFolderLookingLikeOptions) {
   const Options o = Parse({"--plain", "--no-subfolders", "--keep-small", "--overwrite", "--stop-on-error", "--quiet",
-                           "--no-progress", "--no-size-limit", "--", "-in", "-out"});
+                           "--no-progress", "--no-size-limit", "--heic", "--keep-exif", "--keep-gps", "--dpi-tag",
+                           "--", "-in", "-out"});
+  EXPECT_TRUE(o.heif && o.keepExif && o.keepGps && o.dpiTag);
   EXPECT_FALSE(o.highQuality);
   EXPECT_TRUE(o.noSizeLimit);
   EXPECT_TRUE(o.noSubfolders);

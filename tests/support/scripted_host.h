@@ -17,6 +17,7 @@ class ScriptedHost : public BatchHost {
   bool crop = true, reduce = false, highQuality = true, noSubfolders = false, skipSmall = true, noSizeLimit = false;
   SizeSettings size;
   int quality = 90;
+  bool heif = false, keepExif = false, keepGps = false, dpiTag = false;
 
   // Answers to questions in order (true = はい); when they run out, `defaultAnswer`.
   std::deque<bool> answers;
@@ -44,6 +45,10 @@ class ScriptedHost : public BatchHost {
   SizeSettings Size() override { return size; }
   int Quality() override { return quality; }
   bool NoSizeLimit() override { return noSizeLimit; }
+  bool Heif() override { return heif; }
+  bool KeepExif() override { return keepExif; }
+  bool KeepGps() override { return keepGps; }
+  bool DpiTag() override { return dpiTag; }
 
   void EnterRunningState() override {
     running = true;

@@ -291,6 +291,13 @@ int JpegDecoder::ReadHeader(const LoadLimits& limits, std::uint64_t streamBytes)
   return kOk;
 }
 
+std::vector<std::uint8_t> JpegDecoder::Exif() const {
+  for (jpeg_saved_marker_ptr marker = cinfo_.marker_list; marker != nullptr; marker = marker->next)
+    if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 && std::memcmp(marker->data, "Exif\0\0", 6) == 0)
+      return {marker->data + 6, marker->data + marker->data_length};
+  return {};
+}
+
 int JpegDecoder::Start(const PixelRect& kept) {
   if (setjmp(errors_.jump)) return Failed();
   cmyk_ = cinfo_.jpeg_color_space == JCS_CMYK || cinfo_.jpeg_color_space == JCS_YCCK;

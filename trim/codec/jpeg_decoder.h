@@ -43,6 +43,7 @@ class JpegDecoder {
   int Height() const;
   int Orientation() const { return orientation_; }  // EXIF, 1 when there is none
   const std::vector<std::uint8_t>& ColorProfile() const { return profile_; }  // an RGB ICC profile, or empty
+  std::vector<std::uint8_t> Exif() const;  // the first Exif block, from its TIFF header on, or empty; before Start
 
   // Starts the decode of `kept`, a rectangle inside the picture as stored, before any EXIF turn (a
   // height of 0 keeps nothing, to read the file through for its faults alone). Decoded rows hold

@@ -15,6 +15,8 @@ constexpr std::size_t kBufferBytes = 64 * 1024;
 constexpr int kRowsPerCall = 16;
 // jpeg_write_icc_profile numbers its APP2 chunks with one byte, and each holds at most 65519 bytes.
 constexpr std::size_t kMaxProfileBytes = std::size_t{255} * 65519;
+// A marker's data: its length field counts itself in 16 bits.
+constexpr std::size_t kMaxMarkerBytes = 65533;
 
 // A libjpeg destination that hands each full buffer to a byte sink. A refused write does not
 // return to libjpeg: it jumps back to the frame that called setjmp (the sink knows why).
@@ -63,7 +65,8 @@ class JpegEncoder {
   JpegEncoder& operator=(const JpegEncoder&) = delete;
 
   // The libjpeg work. This frame calls setjmp, so it holds nothing with a destructor.
-  bool Encode(const Bitmap& picture, const std::vector<std::uint8_t>& profile, int quality, ByteSink& sink) {
+  bool Encode(const Bitmap& picture, const std::vector<std::uint8_t>& profile, int quality, ByteSink& sink,
+              const JpegMarkers& markers) {
     if (setjmp(errors_.jump)) return false;
     jpeg_create_compress(&cinfo_);
     dest_.sink = &sink;
@@ -79,7 +82,13 @@ class JpegEncoder {
     jpeg_set_defaults(&cinfo_);
     cinfo_.dct_method = JDCT_FLOAT;
     jpeg_set_quality(&cinfo_, quality, TRUE);  // TRUE: every quantiser stays within 1..255
+    if (markers.dpi > 0) {
+      cinfo_.density_unit = 1;  // dots per inch
+      cinfo_.X_density = cinfo_.Y_density = static_cast<UINT16>(markers.dpi);
+    }
     jpeg_start_compress(&cinfo_, TRUE);         // writes SOI and the JFIF marker
+    if (!markers.exif.empty())
+      jpeg_write_marker(&cinfo_, JPEG_APP0 + 1, markers.exif.data(), static_cast<unsigned>(markers.exif.size()));
     if (!profile.empty()) jpeg_write_icc_profile(&cinfo_, profile.data(), static_cast<unsigned>(profile.size()));
 
     const int height = picture.Height();
@@ -103,10 +112,12 @@ class JpegEncoder {
 
 }  // namespace
 
-bool EncodeJpeg(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality, ByteSink& sink) {
+bool EncodeJpeg(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality, ByteSink& sink,
+                const JpegMarkers& markers) {
   if (picture.Width() < 1 || picture.Height() < 1 || colorProfile.size() > kMaxProfileBytes) return false;
+  if (markers.exif.size() > kMaxMarkerBytes || markers.dpi > 65535) return false;
   JpegEncoder encoder;
-  return encoder.Encode(picture, colorProfile, quality, sink);
+  return encoder.Encode(picture, colorProfile, quality, sink, markers);
 }
 
 }  // namespace phototrim

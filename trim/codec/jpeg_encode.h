@@ -13,6 +13,15 @@ namespace phototrim {
 // JFIF density unit 0 at 1 x 1), the float FDCT and `quality` scaled with baseline forced. The ICC
 // profile follows the JFIF marker when `colorProfile` is not empty; nothing else is written.
 // False when encoding fails or the sink refuses bytes.
-bool EncodeJpeg(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality, ByteSink& sink);
+// What an output states besides its pixels and colour profile, on request: its Exif capture data
+// (an APP1 payload, after the JFIF marker) and its print resolution (JFIF density in dots per inch).
+// Empty and 0, the stream is exactly the one without them.
+struct JpegMarkers {
+  std::vector<std::uint8_t> exif;
+  int dpi = 0;
+};
+
+bool EncodeJpeg(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality, ByteSink& sink,
+                const JpegMarkers& markers = {});
 
 }  // namespace phototrim

@@ -8,6 +8,7 @@
 
 #include "platform/folder_listing.h"
 #include "platform/path_text.h"
+#include "trim/collect/heif_names.h"
 
 namespace phototrim {
 
@@ -20,6 +21,7 @@ struct Collection {
   FolderCounters& counters;
   const std::function<bool()>& noSubfolders;
   const CollectWatch& watch;
+  const bool heif;
   std::set<FolderId> entered;
   bool stopped = false;
 
@@ -41,7 +43,7 @@ struct Collection {
         Folder(prefix + entry.name);
       } else {
         ++counters.FileCount;
-        if (HasJpegExtension(entry.name)) {
+        if (HasJpegExtension(entry.name) || (heif && HasHeifExtension(entry.name))) {
           list.push_back(prefix + entry.name);
           ++counters.JpegFileCount;
         }
@@ -60,8 +62,8 @@ bool HasJpegExtension(const std::string& name) {
 
 void CollectJpegFiles(const std::string& folder, std::vector<std::string>& list, FolderCounters& counters,
                       const std::function<bool()>& noSubfolders, const CollectWatch& watch,
-                      const std::string& leaveOut) {
-  Collection collection{list, counters, noSubfolders, watch, {}, false};
+                      const std::string& leaveOut, bool heif) {
+  Collection collection{list, counters, noSubfolders, watch, heif, {}, false};
   const auto id = FolderIdentity(folder);
   if (id) collection.entered.insert(*id);
   // Taken as entered already: met inside the tree, it is counted as a subfolder and left alone.

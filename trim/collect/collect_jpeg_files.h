@@ -31,9 +31,11 @@ struct CollectWatch {
 // the time taken grows with the folders that exist, whatever links join them. The folder
 // `leaveOut` (an output folder inside the tree), met in any spelling or through a link, is counted
 // as a subfolder and not entered; it may be empty, missing, or the top folder itself (then ignored).
+// With `heif`, files whose names end in ".heic", ".heif" or ".hif" (any letter case) are collected
+// and counted as JPEG files are, in the same order.
 void CollectJpegFiles(const std::string& folder, std::vector<std::string>& list, FolderCounters& counters,
                       const std::function<bool()>& noSubfolders, const CollectWatch& watch = {},
-                      const std::string& leaveOut = {});
+                      const std::string& leaveOut = {}, bool heif = false);
 
 // True when the name ends in a full stop and j, p, g in either letter case ("a.JPG", not "a.jpeg").
 bool HasJpegExtension(const std::string& name);

@@ -36,6 +36,13 @@ class BatchHost {
   // Where the crops sit, by path relative to the input folder, read once at the start like the
   // size; pictures not named are cropped at the centre.
   virtual CropPositions CropPlaces() { return {}; }
+  // Opt-ins read once at the start of a run: HEIC/HEIF inputs beside the JPEG ones; the input's Exif
+  // capture data in the outputs (its GPS tags only with KeepGps); the print resolution in the JFIF
+  // header when the size is a print size.
+  virtual bool Heif() { return false; }
+  virtual bool KeepExif() { return false; }
+  virtual bool KeepGps() { return false; }
+  virtual bool DpiTag() { return false; }
 
   // --- what to show ---
   // Running state: progress bar shown, Execute disabled, Abort enabled; idle is the reverse.

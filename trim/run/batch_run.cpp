@@ -11,7 +11,9 @@
 
 #include "platform/file_system.h"
 #include "platform/path_text.h"
+#include "trim/codec/heif_decoder.h"
 #include "trim/collect/collect_jpeg_files.h"
+#include "trim/collect/heif_names.h"
 #include "trim/run/event_pump.h"
 #include "trim/run/one_file_work.h"
 #include "trim/run/outputs_over_inputs.h"
@@ -20,6 +22,7 @@
 #include "trim/run/work_ahead.h"
 #include "trim/format.h"
 #include "trim/save/jpeg_save.h"
+#include "trim/save/output_markers.h"
 #include "trim/messages.h"
 #include "trim/result_codes.h"
 
@@ -91,7 +94,9 @@ class Run {
   const WorkThreads threads_;
   std::unique_ptr<WorkAhead> workers_;  // only when files are worked on ahead, on other threads
   TargetSize pair_;
+  MarkerSettings markers_;  // --keep-exif, --keep-gps, --dpi-tag
   std::vector<std::string> files_;
+  std::vector<std::string> outputNames_;  // per file, the path whose tail names its output (heif_names.h)
   // Both folders as they stood at the start: a folder chosen meanwhile applies to the next run, so
   // that every output of this one mirrors its input under one folder.
   std::string in_, out_;
@@ -119,6 +124,7 @@ bool Run::StartChecks() {
   }
   const SizeSettings size = host_.Size();
   pair_ = ComputeTargetSize(size);
+  markers_ = {host_.KeepExif(), host_.KeepGps(), StatedDpi(size, host_.DpiTag())};
   // A fixed size of zero would divide by zero in the crop, a negative one make a crop of negative
   // size; a text that is no whole number ("800px") would be read as another size.
   if (pair_.LongSide < 1 || pair_.ShortSide < 1 || FixedSizeUnusable(size)) {
@@ -168,7 +174,8 @@ bool Run::Collect() {
                            }};
   // An output folder inside the input tree is counted, never entered: its files are this run's
   // outputs, or an earlier run's.
-  CollectJpegFiles(in_, files_, counters, [this] { return host_.NoSubfolders(); }, watch, out_);
+  CollectJpegFiles(in_, files_, counters, [this] { return host_.NoSubfolders(); }, watch, out_, host_.Heif());
+  outputNames_ = OutputNamePaths(files_);
   ws_.Counters = counters;
   host_.SetCollecting(false);
   if (!ws_.AbortRequested) return true;
@@ -188,6 +195,8 @@ RunSummary Run::Execute() {
   host_.SetProgress(0);
   try {
     if (threads_ == WorkThreads::Workers || (jobs_ > 1 && files_.size() > 1)) StartWorkers();
+    // The pictures decoded at once share the cores with libheif's tile threads.
+    SetHeifJobsAtOnce(workers_ ? std::min(jobs_, static_cast<int>(files_.size())) : 1);
     for (int i = 0; i < static_cast<int>(files_.size()); ++i) {
       if (ProcessFile(i) == FileOutcome::Stop) break;
       if (workers_) workers_->Release(i);
@@ -296,7 +305,11 @@ FileOutcome Run::ProcessFile(int index) {
       return workers_ ? FileOutcome::Stop : StopForAbort();
   }
 
-  const std::string outputPath = ComposeOutputPath(path, in_, out_);
+  // No name is left for a HEIF input whose output would replace another input's.
+  const std::string& outputName = outputNames_[static_cast<std::size_t>(index)];
+  if (outputName.empty())
+    return AskAboutFailure(QuestionKind::BadName, Format(text::kAskBadName, path.c_str()), text::kMemoBadName);
+  const std::string outputPath = ComposeOutputPath(outputName, in_, out_);
   const std::string askSave = Format(text::kAskSave, outputPath.c_str());
   if (outputPath.size() > kMaxPathBytes) {
     // Cut short, the path would name another file, or one in another folder: nothing is written.
@@ -311,9 +324,11 @@ FileOutcome Run::ProcessFile(int index) {
   }
 
   std::string reason;
+  const JpegMarkers markers =
+      workers_ ? JpegMarkers{} : OutputMarkers(ws_.InputExif, ws_.WorkBitmap.Width(), ws_.WorkBitmap.Height(), markers_);
   const SaveJpegHost saveHost{[this] { return host_.Quality(); },
                               [this](const std::string& message) { host_.ShowNotice(NoticeKind::SaveFailure, message); },
-                              &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason};
+                              &ws_.Sweeps, &ws_.Flushes, ws_.Calls, &reason, &markers, {}};
   bool stopped = false;
   const int saved = workers_ ? SaveAhead(index, outputPath, work, lines, saveHost, stopped)
                              : SaveDirect(outputPath, saveHost, stopped);
@@ -336,13 +351,13 @@ FileOutcome Run::ProcessFile(int index) {
 void Run::StartWorkers() {
   // A file that is also the output of another file (an input tree inside the output tree, in any
   // spelling) must be read only after that output is written, exactly as a one-at-a-time run reads it.
-  overwrites_ = OutputsOverInputs(files_, in_, out_);
+  overwrites_ = OutputsOverInputs(files_, in_, out_, outputNames_);
   std::vector<bool> waitForEarlier(files_.size(), false);
   for (const int overwritten : overwrites_)
     if (overwritten >= 0) waitForEarlier[static_cast<std::size_t>(overwritten)] = true;
   const FileWorkSettings settings{{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
                                    host_.NoSizeLimit()},
-                                  host_.Quality()};
+                                  host_.Quality(), markers_};
   const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
   try {
     workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice,

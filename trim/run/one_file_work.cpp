@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 
 #include "platform/file_system.h"
+#include "trim/codec/heif_decoder.h"
+#include "trim/collect/heif_names.h"
 #include "trim/codec/jpeg_decoder.h"
 #include "trim/geometry/orientation.h"
 #include "trim/codec/row_sink.h"
@@ -60,6 +62,7 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
   // The previous picture goes before the next one is read.
   work.SetSize(1, 1);
   ws.ColorProfile.clear();
+  ws.InputExif.clear();
 
   // The host's events run every few milliseconds of decoding and reducing. Its abort stops only
   // a high-quality reduction (a plain or unreduced picture is still saved, as it always was); its
@@ -81,14 +84,24 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
     return Failure(QuestionKind::Decode, Format(text::kAskDecode, path.c_str()), text::kMemoDecode, reason);
   };
 
+  // A HEIF picture is upright as libheif gives it; a JPEG one stands as its EXIF orientation says.
+  const bool heif = HasHeifExtension(path);
   JpegDecoder decoder;
+  HeifDecoder heifDecoder;
   decoder.SetTick([&pump] { return pump.ShouldStop(); });
-  if (const int opened = decoder.OpenFile(path, LoadLimits{}); opened != kOk) return decodeFailure(opened, decoder.Reason());
+  if (heif) {
+    if (const int opened = heifDecoder.OpenFile(path, LoadLimits{}); opened != kOk)
+      return decodeFailure(opened, heifDecoder.Reason());
+  } else if (const int opened = decoder.OpenFile(path, LoadLimits{}); opened != kOk) {
+    return decodeFailure(opened, decoder.Reason());
+  }
+  // libjpeg lets go of the saved markers when the decode ends.
+  std::vector<std::uint8_t> exif = heif ? heifDecoder.Exif() : decoder.Exif();
 
   // The upright size, as every viewer shows the picture.
-  const OrientationAxes axes = AxesOf(decoder.Orientation());
-  const int W = axes.turned ? decoder.Height() : decoder.Width();
-  const int H = axes.turned ? decoder.Width() : decoder.Height();
+  const OrientationAxes axes = heif ? OrientationAxes{} : AxesOf(decoder.Orientation());
+  const int W = heif ? heifDecoder.Width() : axes.turned ? decoder.Height() : decoder.Width();
+  const int H = heif ? heifDecoder.Height() : axes.turned ? decoder.Width() : decoder.Height();
   const bool sizeLimit = !host.NoSizeLimit();
 
   Plan plan = Plan::Keep;
@@ -128,13 +141,26 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
 
   // A picture that is skipped or refused is still read through: a damaged file is reported as
   // one, exactly as when every picture was decoded whole.
+  // A HEIF picture refused by its size is refused from its boxes alone: its whole decode would cost
+  // seconds and a gigabyte first. A small one is decoded for its faults, like a JPEG file.
   const bool readThrough = plan == Plan::Skip || plan == Plan::CropRefused;
-  const PixelRect stored = readThrough ? PixelRect{} : StoredRectOf(kept, W, H, axes);
-  int result = decoder.Start(stored);
+  const PixelRect stored = readThrough || heif ? PixelRect{} : StoredRectOf(kept, W, H, axes);
+  int result = kOk;
+  if (heif) {
+    if (plan != Plan::CropRefused) {
+      try {
+        result = heifDecoder.Decode();
+      } catch (const std::bad_alloc&) {
+        result = kOutOfMemory;
+      }
+    }
+  } else {
+    result = decoder.Start(stored);
+  }
   if (result == kOk && readThrough) {
-    result = decoder.Finish();
+    if (!heif) result = decoder.Finish();
   } else if (result == kOk) {
-    const KeptRows rows = KeptRowsOf(decoder, stored, axes);
+    const KeptRows rows = heif ? HeifKeptRows(kept) : KeptRowsOf(decoder, stored, axes);
     std::unique_ptr<RowSink> sink;
     try {
       if (plan == Plan::HighQuality) {
@@ -152,9 +178,15 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
       }
       // The picture's memory is had before the rows above the kept ones are read, as it was
       // before any row was decoded when every picture was decoded whole.
-      if (result == kOk) result = decoder.SkipToKept();
-      if (result == kOk) result = DecodeRowsInto(decoder, *sink);
-      if (result == kOk) ws.ColorProfile = decoder.ColorProfile();
+      if (result == kOk) ws.InputExif = std::move(exif);
+      if (heif) {
+        if (result == kOk) result = HeifRowsInto(heifDecoder, kept, *sink);
+        if (result == kOk) ws.ColorProfile = heifDecoder.ColorProfile();
+      } else {
+        if (result == kOk) result = decoder.SkipToKept();
+        if (result == kOk) result = DecodeRowsInto(decoder, *sink);
+        if (result == kOk) ws.ColorProfile = decoder.ColorProfile();
+      }
     } catch (const std::bad_alloc&) {
       result = kOutOfMemory;
     }
@@ -162,7 +194,8 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
   if (result != kOk) {
     work.SetSize(1, 1);
     ws.ColorProfile.clear();
-    return decodeFailure(result, decoder.Reason());
+    ws.InputExif.clear();
+    return decodeFailure(result, heif ? heifDecoder.Reason() : decoder.Reason());
   }
   // Once a picture is decoded the host's events run, as they always have; an abort seen here
   // still stops a high-quality reduction.

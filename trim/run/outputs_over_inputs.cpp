@@ -36,15 +36,16 @@ class KeyOf {
 }  // namespace
 
 std::vector<int> OutputsOverInputs(const std::vector<std::string>& files, const std::string& in,
-                                   const std::string& out) {
+                                   const std::string& out, const std::vector<std::string>& namedAs) {
   KeyOf keyOf;
   std::map<FileKey, int> listed;
   for (std::size_t i = 0; i < files.size(); ++i)
     if (const auto key = keyOf(files[i])) listed.emplace(*key, static_cast<int>(i));
   std::vector<int> overwrites(files.size(), -1);
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (files[i].size() < in.size()) continue;
-    const auto key = keyOf(ComposeOutputPath(files[i], in, out));
+    const std::string& named = namedAs.empty() ? files[i] : namedAs[i];
+    if (named.size() < in.size()) continue;
+    const auto key = keyOf(ComposeOutputPath(named, in, out));
     if (!key) continue;
     const auto found = listed.find(*key);
     if (found != listed.end()) overwrites[i] = found->second;

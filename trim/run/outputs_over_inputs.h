@@ -10,7 +10,8 @@ namespace phototrim {
 // that its output under `out` replaces, or -1. Paths are compared by the identity (device, inode)
 // of their folder and by name, so any spelling of a folder, symbolic links included, is the same
 // folder. A folder that does not exist yet holds no file of the list.
+// `namedAs`, when given, holds for each file the path whose tail names its output (heif_names.h).
 std::vector<int> OutputsOverInputs(const std::vector<std::string>& files, const std::string& in,
-                                   const std::string& out);
+                                   const std::string& out, const std::vector<std::string>& namedAs = {});
 
 }  // namespace phototrim

@@ -158,7 +158,9 @@ WorkAhead::Result WorkAhead::WorkOn(Workspace& workspace, Job& job) {
     result.errorText = workspace.ErrorText;
     // A failed encode leaves `encoded` empty: the save then fails as a failed encode does.
     if (result.work.end == FileWorkEnd::Ready && !host.Cancelled())
-      result.encoded.Encode(workspace.WorkBitmap, workspace.ColorProfile, job.settings.quality);
+      result.encoded.Encode(workspace.WorkBitmap, workspace.ColorProfile, job.settings.quality,
+                            OutputMarkers(workspace.InputExif, workspace.WorkBitmap.Width(),
+                                          workspace.WorkBitmap.Height(), job.settings.markers));
   } catch (const std::bad_alloc&) {
     result = Result{};
     result.used = job.settings;

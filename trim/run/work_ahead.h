@@ -17,6 +17,7 @@
 
 #include "trim/run/one_file_work.h"
 #include "trim/save/jpeg_save.h"
+#include "trim/save/output_markers.h"
 
 namespace phototrim {
 
@@ -35,6 +36,7 @@ struct WorkSwitches {
 struct FileWorkSettings {
   WorkSwitches switches;
   int quality = 90;
+  MarkerSettings markers;  // what the encode states beyond the pixels; the same for a whole run
   bool operator==(const FileWorkSettings&) const = default;
 };
 

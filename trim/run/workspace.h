@@ -21,6 +21,7 @@ struct Workspace {
   Bitmap ScratchBitmap;   // second picture used by the crop and the reductions
   ReductionPlanes Planes; // work memory of the high-quality reduction
   std::vector<std::uint8_t> ColorProfile;  // the RGB ICC profile of the current picture, if any
+  std::vector<std::uint8_t> InputExif;     // the current input's Exif block (TIFF header on), if any
   std::string ErrorText;  // why the high-quality reduction refused
   bool AbortRequested = false;  // set by the host's Abort, and by a question answered はい
   // How often long computations let the host's events run (tests use zero: at every chance).

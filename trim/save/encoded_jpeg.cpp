@@ -37,12 +37,13 @@ EncodedJpeg& EncodedJpeg::operator=(EncodedJpeg&& other) noexcept {
   return *this;
 }
 
-bool EncodedJpeg::Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality) {
+bool EncodedJpeg::Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality,
+                         const JpegMarkers& markers) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = ::memfd_create("phototrim-encoded", MFD_CLOEXEC);
   if (fd_ < 0) return false;
   MemoryFileSink sink(fd_);
-  if (!EncodeJpeg(picture, colorProfile, quality, sink)) {
+  if (!EncodeJpeg(picture, colorProfile, quality, sink, markers)) {
     ::close(fd_);
     fd_ = -1;
     return false;

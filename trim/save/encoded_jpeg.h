@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "trim/bitmap.h"
+#include "trim/codec/jpeg_encode.h"
 
 namespace phototrim {
 
@@ -19,7 +20,8 @@ class EncodedJpeg {
   EncodedJpeg& operator=(const EncodedJpeg&) = delete;
 
   // Encodes as SaveJpeg does with this quality; false (and nothing held) when it fails.
-  bool Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality);
+  bool Encode(const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile, int quality,
+              const JpegMarkers& markers = {});
   bool Holds() const { return fd_ >= 0; }
   int Fd() const { return fd_; }
 

@@ -40,10 +40,10 @@ class CancellableSink : public ByteSink {
 // Error() tells which system call refused, 0 when none did (the encoder gave up on its own).
 bool WriteJpegFile(OutputFile& file, const std::string& target, const Bitmap& picture,
                    const std::vector<std::uint8_t>& colorProfile, int quality, LeftoverSweeps* sweeps,
-                   const std::function<bool()>& cancelled) {
+                   const std::function<bool()>& cancelled, const JpegMarkers& markers) {
   if (!file.Open(target, sweeps)) return false;
   CancellableSink sink(file, cancelled);
-  if (EncodeJpeg(picture, colorProfile, quality, sink)) return file.Commit();
+  if (EncodeJpeg(picture, colorProfile, quality, sink, markers)) return file.Commit();
   file.Discard();
   return false;
 }
@@ -113,7 +113,8 @@ int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<s
   return SaveWith(path, host, [&](OutputFile& file, const std::string& target) {
     // Read now, not at the start of the run: the slider may have moved since the last file.
     const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
-    return WriteJpegFile(file, target, picture, colorProfile, quality, host.sweeps, host.cancelled);
+    return WriteJpegFile(file, target, picture, colorProfile, quality, host.sweeps, host.cancelled,
+                         host.markers ? *host.markers : JpegMarkers{});
   });
 }
 

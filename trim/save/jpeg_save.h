@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "trim/bitmap.h"
+#include "trim/codec/jpeg_encode.h"
 #include "trim/save/encoded_jpeg.h"
 #include "trim/save/file_calls.h"
 #include "trim/save/folder_flushes.h"
@@ -24,6 +25,7 @@ struct SaveJpegHost {
   // Receives the system's words for a failure ("Read-only file system"); empty when no system call
   // failed (a path too short, an encoder that gave up).
   std::string* reason = nullptr;
+  const JpegMarkers* markers = nullptr;  // Exif and print resolution asked for, if any
   // Asked between pieces of the file as it is encoded; true gives the save up: nothing is written,
   // no notice is shown, and the result is kStopped.
   std::function<bool()> cancelled;

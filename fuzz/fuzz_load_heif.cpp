@@ -1,0 +1,47 @@
+// libFuzzer target: the HEIF road of a run on arbitrary bytes (the boxes, the size checks, libheif's
+// decode, the rows into an upright picture), and the Exif an output would carry from the same bytes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "trim/bitmap.h"
+#include "trim/codec/heif_decoder.h"
+#include "trim/codec/upright_rows.h"
+#include "trim/result_codes.h"
+#include "trim/save/carried_exif.h"
+
+using namespace phototrim;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Kept across inputs like the run's own bitmaps, so reuse of their memory is exercised too.
+  static Bitmap work, scratch;
+  // Pictures beyond a few megapixels only cost the fuzzer time; the limit itself is checked alike.
+  LoadLimits limits;
+  limits.maxPixels = std::uint64_t{1} << 22;
+  HeifDecoder decoder;
+  int result = decoder.OpenMemory(data, size, limits);
+  if (result == kOk) {
+    if (decoder.Width() < 1 || decoder.Height() < 1 ||
+        std::uint64_t(decoder.Width()) * std::uint64_t(decoder.Height()) > limits.maxPixels)
+      std::abort();  // an opened picture is within the limits
+    result = decoder.Decode();
+  }
+  if (result == kOk) {
+    const PixelRect all{0, 0, decoder.Width(), decoder.Height()};
+    UprightRows sink(work, scratch);
+    if (sink.Begin(HeifKeptRows(all)) == kOk && HeifRowsInto(decoder, all, sink) == kOk &&
+        (work.Width() != all.width || work.Height() != all.height))
+      std::abort();  // every row came, into a picture of the size the boxes said
+    const std::vector<std::uint8_t> exif = CarriedExif(decoder.Exif(), 64, 48, {});
+    if (exif.size() > 65533) std::abort();
+  } else if (result != kLoadFailed && result != kOutOfMemory) {
+    std::abort();  // no other result is defined for a load
+  } else if (result == kLoadFailed && decoder.Reason().empty()) {
+    std::abort();  // a failure always says why
+  }
+  // The same bytes as an Exif block: what libexiv2 makes of hostile input never leaves unchecked.
+  const std::vector<std::uint8_t> exif = CarriedExif({data, data + size}, 64, 48, {size % 2 == 1, 300});
+  if (exif.size() > 65533) std::abort();
+  return 0;
+}
