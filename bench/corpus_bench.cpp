@@ -28,10 +28,9 @@
 #include "trim/bitmap.h"
 #include "trim/collect/collect_jpeg_files.h"
 #include "trim/geometry/crop.h"
-#include "trim/run/event_pump.h"
 #include "trim/codec/jpeg_load.h"
 #include "trim/save/jpeg_save.h"
-#include "trim/reduce/reduce_high_quality.h"
+#include "trim/reduce/reduce_high_quality_core.h"
 #include "trim/reduce/reduction_planes.h"
 #include "trim/geometry/size_table.h"
 
@@ -256,8 +255,6 @@ int main(int argc, char** argv) {
     Bitmap picture, spare;
     ReductionPlanes planes;
     std::string errorText;
-    bool abort = false;
-    EventPump pump(nullptr, abort);
     double hq = 0, decode = 0;
     for (const auto& p : pictures) {
       start = Clock::now();
@@ -266,7 +263,8 @@ int main(int argc, char** argv) {
       CropCentered(picture, spare, p.crop.width, p.crop.height);
       if (p.output.width == p.crop.width) continue;
       start = Clock::now();
-      ReduceHighQuality(picture, p.output.width, p.output.height, planes, errorText, pump);
+      ReduceHighQualityWith(picture, p.output.width, p.output.height, planes, errorText, [] { return false; },
+                            BestKernelSet());
       hq += Seconds(start);
     }
     hqTimes.push_back(hq);

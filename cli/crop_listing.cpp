@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "trim/codec/jpeg_decoder.h"
-#include "trim/codec/orientation.h"
+#include "trim/geometry/orientation.h"
 #include "trim/collect/collect_jpeg_files.h"
 #include "trim/faces/face_focus.h"
 #include "trim/format.h"

@@ -16,6 +16,7 @@
 #include "platform/path_text.h"
 #include "platform/standard_streams.h"
 #include "trim/messages.h"
+#include "trim/reduce/reduction_kernels.h"
 #include "trim/run/batch_run.h"
 #include "trim/run/process_start.h"
 
@@ -62,7 +63,8 @@ int main(int argc, char** argv) {
     return kExitFinished;
   }
   if (options.version) {
-    std::printf("phototrim-batch %s\n", PHOTOTRIM_VERSION);
+    // The second line names the vector instructions the reduction runs on (PHOTOTRIM_SIMD may lower them).
+    std::printf("phototrim-batch %s\n縮小の命令セット: %s\n", PHOTOTRIM_VERSION, KernelSetName(BestKernelSet()));
     return kExitFinished;
   }
   // A positions file that cannot be used stops the command before anything is written. It is read

@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libjpeg62-turbo-dev      # the codec
+  libhwy-dev               # the reduction's vector kernels (Highway, one source for every CPU)
   libjpeg-turbo-progs      # djpeg and cjpeg, the reference the codec tests compare with
   libheif-dev libde265-0   # HEIC/HEIF input (HEVC through libde265)
   libheif-examples         # heif-enc, which the tests make their HEIF files with

@@ -104,6 +104,8 @@ TEST(BatchCommand, RefusedRunsAndUsageErrors) {
   EXPECT_EQ(help.status, kExitFinished);
   EXPECT_EQ(help.out.rfind("使い方: phototrim-batch", 0), 0u);
   EXPECT_EQ(RunBatchCommand(folder, {"--version"}).out.rfind("phototrim-batch ", 0), 0u);
+  const std::string forced = RunBatchCommand(folder, {"--version"}, "", "PHOTOTRIM_SIMD=scalar").out;
+  EXPECT_NE(forced.find("\n縮小の命令セット: scalar\n"), std::string::npos) << forced;
 }
 
 TEST(BatchCommand, QuietPrintsOnlyTheFinalText) {

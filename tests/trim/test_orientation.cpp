@@ -1,5 +1,5 @@
 // Tests of standing decoded rows upright by their EXIF orientation, as they come from the decoder.
-#include "trim/codec/orientation.h"
+#include "trim/geometry/orientation.h"
 
 #include <gtest/gtest.h>
 

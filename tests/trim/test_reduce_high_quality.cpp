@@ -2,6 +2,7 @@
 // aborts, and the exact arithmetic shortcuts it relies on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -23,6 +24,11 @@ namespace {
 
 using testing::FillRandom;
 using testing::ReferenceReduceHighQuality;
+
+// The whole-picture reduction stopped by a host's event pump, on the fastest kernels.
+int ReduceHighQuality(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText, EventPump& pump) {
+  return ReduceHighQualityWith(image, w, h, planes, errorText, [&pump] { return pump.ShouldStop(); }, BestKernelSet());
+}
 
 std::vector<std::uint8_t> Bytes(const Bitmap& b) {
   const std::uint8_t* first = b.Height() > 0 ? b.Row(0) : nullptr;
@@ -63,7 +69,7 @@ int Reduce(Bitmap& image, int w, int h, std::string& errorText, KernelSet set = 
 
 std::vector<KernelSet> SupportedSets() {
   std::vector<KernelSet> sets;
-  for (KernelSet set : {KernelSet::Plain, KernelSet::Sse41, KernelSet::Avx2, KernelSet::Avx512})
+  for (KernelSet set : {KernelSet::Plain, KernelSet::Sse4, KernelSet::Avx2, KernelSet::Avx512, KernelSet::Neon, KernelSet::Sve})
     if (KernelSetSupported(set)) sets.push_back(set);
   return sets;
 }
@@ -76,7 +82,7 @@ void ExpectSameAsReference(int W, int H, int w, int h, std::uint32_t seed) {
   std::string wantText;
   const int wantResult = ReferenceReduceHighQuality(want, w, h, wantText);
   for (KernelSet set : SupportedSets()) {
-    SCOPED_TRACE(::testing::Message() << "kernel set " << static_cast<int>(set));
+    SCOPED_TRACE(::testing::Message() << "kernel set " << KernelSetName(set));
     Bitmap got;
     FillRandom(got, W, H, seed);
     std::string gotText = "stale";
@@ -389,10 +395,93 @@ TEST(ReductionKernelsTest, VectorSharpeningMatchesThePlainOneOnEveryWidthAndExtr
       for (KernelSet set : SupportedSets()) {
         std::vector<std::uint8_t> got(static_cast<std::size_t>(3 * w));
         KernelsOf(set).sharpen(above.data(), row.data(), below.data(), w, got.data());
-        ASSERT_TRUE(got == want) << "width " << w << " kind " << kind << " set " << static_cast<int>(set);
+        ASSERT_TRUE(got == want) << "width " << w << " kind " << kind << " set " << KernelSetName(set);
       }
     }
   }
+}
+
+// The band passes of every set against the plain ones: lanes of one to nine pairs of rows (and
+// empty lanes), any number of taps, widths that end inside a vector, random and extreme bytes.
+TEST(ReductionKernelsTest, EveryVectorSetSumsAndAveragesBandsAsThePlainKernels) {
+#if defined(__x86_64__)
+  __builtin_cpu_init();  // the sets this processor has must all be found
+  EXPECT_EQ(KernelSetSupported(KernelSet::Sse4), __builtin_cpu_supports("sse4.2") != 0);
+  EXPECT_EQ(KernelSetSupported(KernelSet::Avx2), __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"));
+  if (__builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl")) {
+    EXPECT_TRUE(KernelSetSupported(KernelSet::Avx512));
+  }
+#endif
+  std::mt19937 random(22);
+  const auto below = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  for (int pairs : {1, 2, 3, 4, 9})
+    for (int taps : {1, 2, 4, 5, 7})
+      for (int width : {1, 37, 300})
+        for (bool extremes : {false, true}) {
+          SCOPED_TRACE(::testing::Message() << pairs << " pairs, " << taps << " taps, width " << width);
+          const std::size_t positions = static_cast<std::size_t>(width + taps) * 3;
+          std::vector<std::vector<std::uint8_t>> source(static_cast<std::size_t>(2 * pairs), std::vector<std::uint8_t>(positions));
+          for (auto& row : source)
+            for (auto& v : row) v = static_cast<std::uint8_t>(extremes ? (below(2) != 0 ? 255 : 0) : below(256));
+          BandRow band[kBandRows];
+          double rowInverse[kBandRows];
+          for (int r = 0; r < kBandRows; ++r) {
+            band[r].count = r == kBandRows - 1 ? 0 : 2 * (1 + below(pairs));
+            int total = 0;
+            for (int t = 0; t < band[r].count; t += 2) {
+              band[r].rows[t] = source[static_cast<std::size_t>(below(2 * pairs))].data();
+              band[r].rows[t + 1] = source[static_cast<std::size_t>(below(2 * pairs))].data();
+              const int w0 = extremes ? 100 : below(101), w1 = extremes ? 100 : below(101);
+              band[r].pairs[t / 2] = w0 | (w1 << 16);
+              total += w0 + w1;
+            }
+            rowInverse[r] = 1.0 / std::max(total, 1);
+          }
+          std::vector<int> start(static_cast<std::size_t>(width));
+          std::vector<std::int32_t> weights(static_cast<std::size_t>(width * taps));
+          std::vector<double> inverse(static_cast<std::size_t>(width));
+          for (int x = 0; x < width; ++x) {
+            start[static_cast<std::size_t>(x)] = below(width + 1);
+            int total = 0;
+            for (int k = 0; k < taps; ++k) total += weights[static_cast<std::size_t>(x * taps + k)] = 1 + below(100);
+            inverse[static_cast<std::size_t>(x)] = 1.0 / total;
+          }
+          const ColumnTaps columns{width, taps, start.data(), weights.data(), inverse.data()};
+          const int rows = 1 + below(kBandRows);
+          const auto run = [&](const ReductionKernels& kernels, std::vector<std::int32_t>& sums,
+                               std::vector<std::uint16_t>& reduced) {
+            sums.assign(positions * kBandRows, -1);
+            kernels.vertical(band, 0, positions, sums.data());
+            reduced.assign(static_cast<std::size_t>(3 * kBandRows * width), 0xFFFF);
+            std::uint16_t* out[3 * kBandRows];
+            for (int i = 0; i < 3 * kBandRows; ++i) out[i] = reduced.data() + static_cast<std::size_t>(i * width);
+            kernels.horizontal(sums.data(), columns, rowInverse, rows, out);
+          };
+          std::vector<std::int32_t> wantSums, gotSums;
+          std::vector<std::uint16_t> wantReduced, gotReduced;
+          run(KernelsOf(KernelSet::Plain), wantSums, wantReduced);
+          for (KernelSet set : SupportedSets()) {
+            run(KernelsOf(set), gotSums, gotReduced);
+            ASSERT_TRUE(gotSums == wantSums) << KernelSetName(set);
+            ASSERT_TRUE(gotReduced == wantReduced) << KernelSetName(set);
+          }
+        }
+}
+
+// PHOTOTRIM_SIMD lowers the set, never raises it past what the processor has.
+TEST(ReductionKernelsTest, AForcedSetIsTheFastestSupportedOneAtOrBelowIt) {
+  const KernelSet fastest = FastestKernelSetAtOrBelow(nullptr);
+  EXPECT_EQ(FastestKernelSetAtOrBelow(""), fastest);
+  EXPECT_EQ(FastestKernelSetAtOrBelow("avx1024"), fastest);
+  EXPECT_EQ(FastestKernelSetAtOrBelow("scalar"), KernelSet::Plain);
+#if defined(__x86_64__) || defined(__i386__)
+  for (KernelSet named : {KernelSet::Sse4, KernelSet::Avx2, KernelSet::Avx512}) {
+    const KernelSet got = FastestKernelSetAtOrBelow(KernelSetName(named));
+    EXPECT_TRUE(KernelSetSupported(got)) << KernelSetName(named);
+    EXPECT_EQ(got, KernelSetSupported(named) ? named : FastestKernelSetAtOrBelow(KernelSetName(
+                                                           static_cast<KernelSet>(static_cast<int>(named) - 1))));
+  }
+#endif
 }
 
 // The 512-bit kernels' own shortcuts for the two exact quotients, fed the cases the plain
@@ -408,7 +497,7 @@ struct VectorAverages {
     want.push_back(static_cast<std::int32_t>(sum / (std::int64_t{Sx} * Sy)));
   }
   void Check() {
-    if (!KernelSetSupported(KernelSet::Avx512)) return;
+    if (!RowsFirstRuns()) return;
     while (sums.size() % 16 != 0) Add(0, 1, 1);
     std::vector<std::int32_t> got(sums.size());
     ExactAveragesAvx512(sums.data(), totals.data(), inverses.data(), static_cast<int>(sums.size()), got.data());
@@ -426,7 +515,7 @@ struct VectorChannels {
     want.push_back(static_cast<std::uint8_t>(w));
   }
   void Check() {
-    if (!KernelSetSupported(KernelSet::Avx512)) return;
+    if (!RowsFirstRuns()) return;
     while (c0.size() % 32 != 0) Add(0, 0, 0, 0);
     std::vector<std::uint8_t> got(c0.size());
     ScaledChannelsAvx512(c0.data(), L0.data(), Lnew.data(), static_cast<int>(c0.size()), got.data());

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "trim/codec/jpeg_decoder.h"
-#include "trim/codec/orientation.h"
+#include "trim/geometry/orientation.h"
 #include "trim/codec/upright_rows.h"
 #include "trim/result_codes.h"
 

@@ -5,6 +5,9 @@
 
 namespace phototrim {
 
+// The sinks size their buffers for the largest read they are offered.
+static_assert(JpegDecoder::kMaxRowsPerRead <= kMaxRowsOffered);
+
 KeptRows KeptRowsOf(const JpegDecoder& decoder, const PixelRect& rect, const OrientationAxes& axes) {
   return {decoder.DecodedWidth(), rect.x - decoder.DecodedLeft(), rect.width, rect.height, axes};
 }

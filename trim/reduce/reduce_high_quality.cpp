@@ -14,7 +14,8 @@ namespace phototrim {
 
 namespace {
 
-// Decoded rows start on a cache line.
+// Decoded rows start on a cache line (the held rows' block starts on one): a row's loads touch
+// no more lines than its bytes need.
 constexpr std::size_t kRowAlignment = 64;
 
 }  // namespace
@@ -74,10 +75,6 @@ int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, 
   return kOk;
 }
 
-int ReduceHighQuality(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText, EventPump& pump) {
-  return ReduceHighQualityWith(image, w, h, planes, errorText, [&pump] { return pump.ShouldStop(); }, BestKernelSet());
-}
-
 int HighQualityRows::Begin(const KeptRows& kept, int w, int h) {
   // Upright, a turned picture's stored rows are its columns: the row axis is then reduced to w.
   const bool turned = kept.axes.turned;
@@ -92,7 +89,7 @@ int HighQualityRows::Begin(const KeptRows& kept, int w, int h) {
       [this](int i) { return output_.Row(i); }, shouldStop_);
   if (started != kOk) return started;
   // One band's rows, and room for the rows the decoder writes while that band is not complete.
-  capacity_ = reduction_.RowsPerBandRead() + JpegDecoder::kMaxRowsPerRead;
+  capacity_ = reduction_.RowsPerBandRead() + kMaxRowsOffered;
   return planes_.PrepareSourceRows(static_cast<std::size_t>(capacity_) * rowBytes_) ? kOk : kOutOfMemory;
 }
 

@@ -5,11 +5,10 @@
 #include <string>
 
 #include "trim/bitmap.h"
-#include "trim/codec/row_sink.h"
+#include "trim/kept_rows.h"
 #include "trim/reduce/area_reduction.h"
 #include "trim/reduce/reduced_picture.h"
 #include "trim/reduce/reduction_planes.h"
-#include "trim/run/event_pump.h"
 
 namespace phototrim {
 
@@ -17,14 +16,6 @@ namespace phototrim {
 // writes its reason into `errorText` and makes it true. `sizeLimit`: sources and targets larger
 // than PlaneCapacity on a side are refused (the run may lift that limit).
 bool HighQualityRefused(int W, int H, int w, int h, bool sizeLimit, std::string& errorText);
-
-// Reduces `image` (W x H) to w x h, exactly as the integer per-pixel definition gives it. Refuses
-// with kReduceRefused, the image untouched and the reason in `errorText`, when the ratios differ,
-// the sizes are equal, either picture is larger than 6200 on a side, the reduction is beyond 1/100
-// or it would enlarge. Returns kReduceAborted as soon as the pump reports an abort (image then
-// meaningless), kOutOfMemory when its work memory cannot be had, kOk when done.
-int ReduceHighQuality(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText,
-                      EventPump& pump);
 
 // The same reduction of the kept rows of a decode, fed as they come: only the rows one band reads
 // are held (a few dozen), and `picture` receives the reduced picture, upright. The caller has

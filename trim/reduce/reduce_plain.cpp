@@ -80,13 +80,13 @@ int PlainRows::Begin(const KeptRows& kept, int tw, int th) {
   next_ = kept.axes.rowsReversed ? targetRows_ - 1 : 0;
   rowBytes_ = static_cast<std::size_t>(kept.decodedWidth) * 3;
   offsets_ = ColumnOffsets(targetColumns_, kept.width, kept.left, kept.axes.columnsMirrored);
-  rows_.reset(new (std::nothrow) std::uint8_t[rowBytes_ * JpegDecoder::kMaxRowsPerRead]);
+  rows_.reset(new (std::nothrow) std::uint8_t[rowBytes_ * kMaxRowsOffered]);
   if (!offsets_ || !rows_ || !output_.Begin(targetRows_, targetColumns_, kept.axes.turned)) return kOutOfMemory;
   return kOk;
 }
 
 int PlainRows::NextRows(std::uint8_t** rows, int wanted) {
-  const int n = std::min(wanted, JpegDecoder::kMaxRowsPerRead);
+  const int n = std::min(wanted, kMaxRowsOffered);
   for (int i = 0; i < n; ++i) rows[i] = rows_.get() + rowBytes_ * static_cast<std::size_t>(i);
   return n;
 }

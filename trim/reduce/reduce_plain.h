@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "trim/bitmap.h"
-#include "trim/codec/row_sink.h"
+#include "trim/kept_rows.h"
 #include "trim/reduce/reduced_picture.h"
 
 namespace phototrim {

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "trim/bitmap.h"
-#include "trim/codec/orientation.h"
+#include "trim/geometry/orientation.h"
 
 namespace phototrim {
 

@@ -1,5 +1,8 @@
-// The plain kernels of the high-quality reduction, and the choice of the vector set to run.
+// The plain kernels of the high-quality reduction, and the choice of the instruction set to run.
 #include "trim/reduce/reduction_kernels.h"
+
+#include <cstdlib>
+#include <cstring>
 
 #include "trim/reduce/area_spans.h"
 #include "trim/reduce/sharpen.h"
@@ -66,48 +69,68 @@ void CopyReducedRow(const std::uint16_t* const* row, int w, std::uint8_t* out) {
   }
 }
 
-bool KernelSetSupported(KernelSet set) {
-  switch (set) {
-    case KernelSet::Plain:
-      return true;
+namespace {
+
+// The sets this build may run, fastest first.
+constexpr KernelSet kSetsByPreference[] = {
 #if defined(__x86_64__) || defined(__i386__)
-    case KernelSet::Sse41:
-      __builtin_cpu_init();
-      return __builtin_cpu_supports("sse4.1");
-    case KernelSet::Avx2:
-      __builtin_cpu_init();  // the check also covers the operating system saving the AVX registers
-      return __builtin_cpu_supports("avx2");
-    case KernelSet::Avx512:
-      __builtin_cpu_init();  // the band passes of this set are the AVX2 ones
-      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-             __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
-             __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vnni");
-#else
-    default:
-      return false;
+    KernelSet::Avx512, KernelSet::Avx2, KernelSet::Sse4,
+#elif defined(__aarch64__)
+    KernelSet::Sve, KernelSet::Neon,
 #endif
+    KernelSet::Plain};
+
+}  // namespace
+
+KernelSet FastestKernelSetAtOrBelow(const char* name) {
+  bool reached = name == nullptr || *name == '\0';
+  for (KernelSet set : kSetsByPreference) {
+    reached = reached || std::strcmp(name, KernelSetName(set)) == 0;
+    if (reached && KernelSetSupported(set)) return set;
   }
-  return false;
+  // An unknown name forces nothing.
+  return name != nullptr ? FastestKernelSetAtOrBelow(nullptr) : KernelSet::Plain;
 }
 
+bool KernelSetSupported(KernelSet set) { return set == KernelSet::Plain || VectorKernelsRun(set); }
+
 KernelSet BestKernelSet() {
-  static const KernelSet best = KernelSetSupported(KernelSet::Avx512)  ? KernelSet::Avx512
-                                : KernelSetSupported(KernelSet::Avx2)  ? KernelSet::Avx2
-                                : KernelSetSupported(KernelSet::Sse41) ? KernelSet::Sse41
-                                                                       : KernelSet::Plain;
+  static const KernelSet best = FastestKernelSetAtOrBelow(std::getenv("PHOTOTRIM_SIMD"));
   return best;
 }
 
+const char* KernelSetName(KernelSet set) {
+  switch (set) {
+    case KernelSet::Plain: return "scalar";
+    case KernelSet::Sse4: return "sse4";
+    case KernelSet::Avx2: return "avx2";
+    case KernelSet::Avx512: return "avx512";
+    case KernelSet::Neon: return "neon";
+    case KernelSet::Sve: return "sve";
+  }
+  return "scalar";
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+bool RowsFirstRuns() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+         __builtin_cpu_supports("avx512vnni");
+}
+#endif
+
 ReductionKernels KernelsOf(KernelSet set) {
+  ReductionKernels kernels = VectorKernelsOf(set);
 #if defined(__x86_64__) || defined(__i386__)
   // Reductions that the rows-first kernel does not take (beyond about 1/6, or sums of 31 bits and
-  // more) go band by band with the AVX2 passes.
-  if (set == KernelSet::Avx512) return {VerticalBandAvx2, HorizontalBandAvx2, SharpenRowAvx512, ByRowsAvx512};
-  if (set == KernelSet::Avx2) return {VerticalBandAvx2, HorizontalBandAvx2, SharpenRowAvx2, nullptr};
-  if (set == KernelSet::Sse41) return {VerticalBandSse41, HorizontalBandSse41, SharpenRowSse41, nullptr};
+  // more) go band by band.
+  if (set == KernelSet::Avx512 && RowsFirstRuns()) {
+    kernels.byRows = ByRowsAvx512;
+    kernels.sharpen = SharpenRowAvx512;
+  }
 #endif
-  (void)set;
-  return {VerticalBandPlain, HorizontalBandPlain, SharpenRowPlain, nullptr};
+  return kernels;
 }
 
 }  // namespace phototrim

@@ -77,9 +77,10 @@ class ReductionPlanes {
     return reinterpret_cast<std::int32_t*>(gatherSums_.Data()) + static_cast<std::size_t>(which) * gatherSumsRow_;
   }
 
-  // Source rows held while they come from a decoder (the rows of one band and a few more).
-  bool PrepareSourceRows(std::size_t bytes) { return sourceRows_.Reserve(bytes); }
-  std::uint8_t* SourceRows() { return sourceRows_.Data(); }
+  // Source rows held while they come from a decoder (the rows of one band and a few more). The
+  // block starts on a cache line, so rows of a whole number of lines each start on one too.
+  bool PrepareSourceRows(std::size_t bytes) { return sourceRows_.Reserve((bytes + 63) / 64); }
+  std::uint8_t* SourceRows() { return reinterpret_cast<std::uint8_t*>(sourceRows_.Data()); }
 
   // Memory held, in bytes.
   std::size_t Bytes() const;
@@ -92,11 +93,11 @@ class ReductionPlanes {
   GrowingBuffer<int> stripStart_;
   GrowingBuffer<std::int32_t> columnWeights_;
   GrowingBuffer<double> columnInverse_;
-  GrowingBuffer<std::uint8_t> sourceRows_;
   // Kept in whole cache lines, so that the kernels' 64-byte loads of them never straddle two.
   struct alignas(64) CacheLine {
     std::uint8_t bytes[64];
   };
+  GrowingBuffer<CacheLine> sourceRows_;
   GrowingBuffer<std::int32_t> gatherWindows_;
   GrowingBuffer<CacheLine> gatherTables_;
   GrowingBuffer<CacheLine> gatherSums_;

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 
-#include "trim/reduce/reduction_vectors.h"
 #include "trim/reduce/sharpen.h"
 
 #define PHOTOTRIM_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi,avx512vnni")))
@@ -36,7 +35,8 @@ PHOTOTRIM_AVX512 inline __m512i Divide255(__m512i n) {
 PHOTOTRIM_AVX512 inline __m512i Divide12(__m512i k) {
   return _mm512_mulhi_epu16(k, _mm512_set1_epi16(static_cast<short>(kDivide12Multiplier)));
 }
-// See the 128-bit Luma.
+// The luminance of blue, green, red in 16-bit lanes ([0], [1], [2]): at most 255 * 255, so the
+// weighted sum fits 16 bits unsigned.
 PHOTOTRIM_AVX512 inline __m512i Luma(const __m512i (&c)[3]) {
   return Divide255(_mm512_add_epi16(_mm512_add_epi16(_mm512_mullo_epi16(c[2], _mm512_set1_epi16(kLumaRed)),
                                                      _mm512_mullo_epi16(c[1], _mm512_set1_epi16(kLumaGreen))),

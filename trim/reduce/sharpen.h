@@ -17,6 +17,14 @@ inline int Luminance(int blue, int green, int red) { return (kLumaRed * red + kL
 // halving truncated toward zero (C++ division of a negative value).
 inline int SharpenedLuminance(int L0, int Lb) { return L0 - (Lb - L0) / 2; }
 
+// n / 255 for n < 65536: (n * 32897) >> 23, the high half of the product shifted by 7; exact
+// because 32897*255 - 2^23 = 127 and n * 127 < 2^23 for every 16-bit n.
+inline constexpr std::uint16_t kDivide255Multiplier = 32897;
+inline constexpr int kDivide255Shift = 7;
+// k / 12 for k < 8192: (k * 5462) >> 16, the high half of the product; exact because
+// 5462*12 - 2^16 = 8 and k * 8 < 2^16. A blurred channel is at most 12 * 255.
+inline constexpr std::uint16_t kDivide12Multiplier = 5462;
+
 // Each channel becomes clamp(trunc(C0 * Lnew / L0), 0, 255). It is computed in float as
 // t = RN(RN(C0 * ratio) + 2^-10) with ratio = RN(Lnew * RN(1/L0)), all operands exact integers.
 // For a true quotient Q = C0*Lnew/L0 in [0, 256) the three roundings of C0*ratio move it by less

@@ -11,7 +11,7 @@
 #include "trim/codec/heif_decoder.h"
 #include "trim/collect/heif_names.h"
 #include "trim/codec/jpeg_decoder.h"
-#include "trim/codec/orientation.h"
+#include "trim/geometry/orientation.h"
 #include "trim/codec/row_sink.h"
 #include "trim/codec/upright_rows.h"
 #include "trim/format.h"

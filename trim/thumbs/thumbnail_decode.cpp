@@ -9,7 +9,7 @@
 
 #include "trim/codec/exif_orientation.h"
 #include "trim/codec/jpeg_errors.h"
-#include "trim/codec/orientation.h"
+#include "trim/geometry/orientation.h"
 #include "trim/thumbs/exif_thumbnail.h"
 #include "trim/result_codes.h"
 

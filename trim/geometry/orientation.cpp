@@ -1,5 +1,5 @@
 // How the rows of a stored picture lie in the picture that its EXIF orientation stands upright.
-#include "trim/codec/orientation.h"
+#include "trim/geometry/orientation.h"
 
 #include <algorithm>
 #include <cstddef>
