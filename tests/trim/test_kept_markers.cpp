@@ -54,7 +54,9 @@ TEST(KeptMarkers, OnlyTheFirstExifAndTheProfileAreKeptOfAFileFullOfSegments) {
     EXPECT_TRUE(child.Passed()) << child.Describe();
     peakKiB[i] = child.peakRssKiB;
   }
-  if (!testing::kUnderSanitizer) EXPECT_LT(peakKiB[1] - peakKiB[0], 8 * 1024);
+  if (!testing::kUnderSanitizer) {
+    EXPECT_LT(peakKiB[1] - peakKiB[0], 8 * 1024);
+  }
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <malloc.h>
 #include <string>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
 #include "trim/run/batch_run.h"
+#include "trim/run/picture_memory.h"
 
 namespace phototrim {
 namespace {
@@ -35,9 +35,7 @@ int SavedUnder(std::uint64_t limit, int jobs, const testing::TestFolder& folder)
   fs::remove_all(folder / "out");
   const testing::ChildResult child = testing::RunInChild(
       [&] {
-        // The threads share one heap: a heap of their own each would take 64 MB of address space
-        // whether it is used or not, which a one-at-a-time run does not have to find.
-        mallopt(M_ARENA_MAX, 1);
+        KeepMemoryBetweenPictures();  // as each program's main sets it: one heap for all threads
         testing::ScriptedHost host;
         host.input = folder / "in/";
         host.output = folder / "out/";

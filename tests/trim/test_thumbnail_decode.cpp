@@ -104,7 +104,9 @@ TEST(Thumbnail, EmbeddedOneUsedOnlyWhenFaithfulAndLargeEnough) {
     const int middle = thumb.pixels.Height() / 2;
     const std::uint8_t* pixel = thumb.pixels.Row(middle) + 3 * (thumb.pixels.Width() / 2);
     EXPECT_EQ(std::abs(pixel[0] - 77) <= 3 && std::abs(pixel[2] - 200) <= 3, c.used) << c.name;
-    if (c.used) EXPECT_EQ(thumb.pixels.Width(), c.height) << c.name;
+    if (c.used) {
+      EXPECT_EQ(thumb.pixels.Width(), c.height) << c.name;
+    }
   }
 }
 
