@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "platform/process_settings.h"
 #include "trim/result_codes.h"
 #include "trim/thumbs/thumbnail_decode.h"
 
@@ -35,7 +36,10 @@ void Load(const std::string& path, QSize box, ThumbnailLoader::Loaded& loaded) {
 
 ThumbnailLoader::ThumbnailLoader(std::vector<std::string> paths, QSize box, int threads)
     : paths_(std::move(paths)), box_(box), taken_(paths_.size(), false) {
-  for (int i = 0; i < std::max(threads, 1); ++i) workers_.emplace_back([this](std::stop_token stop) { Work(stop); });
+  for (int i = 0; i < std::max(threads, 1); ++i) workers_.emplace_back([this](std::stop_token stop) {
+      phototrim::LeaveStopSignalsToTheMainThread();
+      Work(stop);
+    });
 }
 
 ThumbnailLoader::~ThumbnailLoader() {

@@ -27,4 +27,13 @@ void GiveThreadsFixedStacks() {
 #endif
 }
 
+void LeaveStopSignalsToTheMainThread() {
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGHUP);
+  ::pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+}
+
 }  // namespace phototrim

@@ -1,4 +1,5 @@
-// Settings of the whole process that only a program's main makes, once, before its first thread.
+// Settings of the whole process that only a program's main makes, once, before its first thread;
+// and the one setting of each thread the engine starts.
 #pragma once
 
 namespace phototrim {
@@ -10,5 +11,11 @@ void IgnoreFileSizeLimitSignal();
 // Threads made after this get stacks of a fixed, ample size: by default their size follows the
 // main thread's limit (ulimit -s), and a small one there would crash the workers deep in a decode.
 void GiveThreadsFixedStacks();
+
+// Called first on each thread the engine starts: the signals that ask a program to stop (Ctrl-C,
+// SIGTERM, SIGHUP) are left to the main thread, whose handler the hosts install. A worker deep in
+// a decode could otherwise take one and hold it (a sanitizer delays a handler until the thread's
+// next library call), so that the stop came only after the run.
+void LeaveStopSignalsToTheMainThread();
 
 }  // namespace phototrim

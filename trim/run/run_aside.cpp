@@ -8,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/process_settings.h"
+
 namespace phototrim {
 
 namespace {
@@ -25,6 +27,7 @@ void RunAside(const std::function<void()>& work, const std::function<void()>& pu
   std::jthread thread;
   try {
     thread = std::jthread([&] {
+      LeaveStopSignalsToTheMainThread();
       try {
         work();
       } catch (...) {

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <new>
 
+#include "platform/process_settings.h"
+
 namespace phototrim {
 
 namespace {
@@ -58,7 +60,10 @@ WorkAhead::WorkAhead(int jobs, const std::vector<std::string>& files, std::vecto
   working_ = jobs;
   try {
     for (int i = 0; i < jobs; ++i)
-      threads_.emplace_back([this, job = jobSlots_[i].get(), ws = workspaces_[i].get()] { Work(*job, *ws); });
+      threads_.emplace_back([this, job = jobSlots_[i].get(), ws = workspaces_[i].get()] {
+        LeaveStopSignalsToTheMainThread();
+        Work(*job, *ws);
+      });
   } catch (...) {
     // The threads started so far end before their workspaces go.
     {
