@@ -37,9 +37,11 @@ cmake -S . -B build-tsan "${launch[@]}" -DCMAKE_BUILD_TYPE=Debug -DPHOTOTRIM_TSA
   -DPHOTOTRIM_GUI=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" >/dev/null
 cmake --build build-tsan -j "$jobs"
 # The arithmetic of one picture on one thread is left out: nothing there for it to see, and ten times
-# slower under it.
+# slower under it. So are the stop signals sent to the command: ThreadSanitizer defers a handler to
+# its own safe points and may deliver the signal again after it (the process then ends by SIGTERM
+# after its whole, stopped run); they are tested in the two builds above.
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir build-tsan -j "$jobs" --output-on-failure \
-  -E '^(ReduceHighQualityTest|ExactArithmeticTest|CropCenteredTest|ReducePlainTest|WindowDecode)\.'
+  -E '^(ReduceHighQualityTest|ExactArithmeticTest|CropCenteredTest|ReducePlainTest|WindowDecode)\.|^CtrlCTermAndHangUp/'
 
 # The fuzzing targets, built with clang, each for 30 seconds on the generated seeds; a finding fails.
 bash fuzz/run_fuzz.sh 30
