@@ -3,8 +3,9 @@
 #include "trim/run/work_ahead.h"
 
 #include <algorithm>
-#include <chrono>
 #include <new>
+
+#include "trim/run/wait_in_slices.h"
 
 namespace phototrim {
 
@@ -37,9 +38,6 @@ class RecordingWorkHost : public FileWorkHost {
   const std::atomic<int>& abortFrom_;
   const int index_;
 };
-
-// How long the run waits for a worker before it lets its own events run again.
-constexpr std::chrono::milliseconds kWaitSlice{5};
 
 }  // namespace
 
@@ -214,14 +212,7 @@ const WorkAhead::Result* WorkAhead::Await(std::unique_lock<std::mutex>& lock, in
     changed_.notify_all();
   }
   auto& result = results_[static_cast<std::size_t>(index)];
-  while (!result) {
-    changed_.wait_for(lock, kWaitSlice);
-    if (result) break;
-    lock.unlock();
-    const bool stop = pump();
-    lock.lock();
-    if (stop) return nullptr;
-  }
+  if (!WaitInSlices(lock, changed_, [&] { return result.has_value(); }, pump)) return nullptr;
   return &*result;
 }
 
@@ -269,13 +260,10 @@ void WorkAhead::Stop(const std::function<void()>& pump) {
   stopping_ = true;
   abortFrom_ = -1;
   changed_.notify_all();
-  while (working_ > 0) {
-    changed_.wait_for(lock, kWaitSlice);
-    if (working_ == 0) break;
-    lock.unlock();
+  WaitInSlices(lock, changed_, [&] { return working_ == 0; }, [&] {
     pump();
-    lock.lock();
-  }
+    return false;
+  });
   lock.unlock();
   for (std::thread& thread : threads_) thread.join();
   threads_.clear();
