@@ -9,38 +9,6 @@
 
 namespace phototrim {
 
-namespace {
-
-// The work host of a worker thread: the switches of its job, lines kept for later, and the end of a
-// job nobody wants any more.
-class RecordingWorkHost : public FileWorkHost {
- public:
-  RecordingWorkHost(const WorkSwitches& switches, const std::atomic<bool>& cancelled, const std::atomic<int>& abortFrom,
-                    int index)
-      : switches_(switches), cancelled_(cancelled), abortFrom_(abortFrom), index_(index) {}
-
-  bool CropToRatio() override { return switches_.crop; }
-  bool SkipSmall() override { return switches_.skipSmall; }
-  bool Reduce() override { return switches_.reduce; }
-  bool HighQuality() override { return switches_.highQuality; }
-  bool NoSizeLimit() override { return switches_.noSizeLimit; }
-  void AddMemoLine(const std::string& line) override { lines.push_back(line); }
-  void PumpEvents() override {}  // the run's events are the run's; a worker only sees Cancelled()
-  bool Cancelled() override {
-    return cancelled_.load(std::memory_order_relaxed) || index_ >= abortFrom_.load(std::memory_order_relaxed);
-  }
-
-  std::vector<std::string> lines;
-
- private:
-  const WorkSwitches switches_;
-  const std::atomic<bool>& cancelled_;
-  const std::atomic<int>& abortFrom_;
-  const int index_;
-};
-
-}  // namespace
-
 WorkAhead::WorkAhead(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
                      const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice,
                      std::vector<CropPosition> places)
@@ -146,10 +114,12 @@ void WorkAhead::Work(Job& job, Workspace& workspace) {
 
 WorkAhead::Result WorkAhead::WorkOn(Workspace& workspace, Job& job) {
   workspace.AbortRequested = false;
-  RecordingWorkHost host(job.settings.switches, job.cancelled, abortFrom_, job.index);
   Result result;
   result.used = job.settings;
   try {
+    RunWorkHost host(job.settings.switches, [this, &job] {
+      return job.cancelled.load(std::memory_order_relaxed) || job.index >= abortFrom_.load(std::memory_order_relaxed);
+    });
     const auto index = static_cast<std::size_t>(job.index);
     result.work = DoFileWork(workspace, files_[index], pair_, host, places_.empty() ? kCentred : places_[index]);
     result.memoLines = std::move(host.lines);
