@@ -17,9 +17,6 @@ inline constexpr int kSaveWriteFailed = -4;
 // caller looked (another run saving into the same folder). The caller asks, as for any existing file.
 inline constexpr int kSaveTargetExists = -5;
 
-// CropCentered
-inline constexpr int kCropRefused = -1;
-
 // ReduceHighQuality
 inline constexpr int kReduceRefused = -1;
 inline constexpr int kReduceAborted = -2;
