@@ -28,7 +28,7 @@
 #include "trim/bitmap.h"
 #include "trim/collect/collect_jpeg_files.h"
 #include "trim/geometry/crop.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 #include "trim/save/jpeg_save.h"
 #include "support/whole_picture_steps.h"
 #include "trim/reduce/reduction_planes.h"

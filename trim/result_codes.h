@@ -5,7 +5,7 @@ namespace phototrim {
 
 inline constexpr int kOk = 0;
 
-// LoadJpeg
+// Decoding a picture
 inline constexpr int kLoadFailed = -2;  // unreadable, not a JPEG, corrupt, truncated, too large
 
 // SaveJpeg

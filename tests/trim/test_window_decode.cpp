@@ -9,7 +9,7 @@
 
 #include "support/picture_files.h"
 #include "support/test_folder.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 #include "trim/result_codes.h"
 
 namespace phototrim {

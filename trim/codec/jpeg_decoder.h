@@ -10,7 +10,7 @@
 
 #include "trim/bitmap.h"
 #include "trim/codec/jpeg_errors.h"
-#include "trim/codec/jpeg_load.h"
+#include "trim/codec/load_limits.h"
 
 namespace phototrim {
 
