@@ -27,4 +27,10 @@ std::string ParentFolderOf(std::string_view folder) {
   return std::string(folder.substr(0, last));
 }
 
+std::string FoldLetterCase(std::string name) {
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return name;
+}
+
 }  // namespace phototrim

@@ -27,4 +27,8 @@ std::string FolderPartOf(std::string_view path);
 // with any trailing separators removed first. "/" and "" have no parent and give themselves.
 std::string ParentFolderOf(std::string_view folder);
 
+// The name as a file system that ignores letter case (FAT, exFAT) compares it: the letters A-Z made
+// a-z, every other byte as it is.
+std::string FoldLetterCase(std::string name);
+
 }  // namespace phototrim

@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
+  ccache                   # the test run compiles again only what changed
   libjpeg62-turbo-dev      # the codec
   libhwy-dev               # the reduction's vector kernels (Highway, one source for every CPU)
   libjpeg-turbo-progs      # djpeg and cjpeg, the reference the codec tests compare with

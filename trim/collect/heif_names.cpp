@@ -6,16 +6,11 @@
 #include <map>
 #include <set>
 
+#include "platform/path_text.h"
+
 namespace phototrim {
 
 namespace {
-
-// Letter case folded as a case-insensitive file system (vfat) compares ASCII names.
-std::string Folded(std::string name) {
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return name;
-}
 
 struct Entry {
   std::size_t index;
@@ -46,7 +41,7 @@ std::vector<std::string> OutputNamePaths(const std::vector<std::string>& paths) 
     const std::string folder = paths[i].substr(0, nameAt);
     const std::string name = paths[i].substr(nameAt);
     if (HasHeifExtension(name)) heifByFolder[folder].push_back({i, nameAt});
-    else taken[folder].insert(Folded(name));
+    else taken[folder].insert(FoldLetterCase(name));
   }
   for (auto& [folder, entries] : heifByFolder) {
     std::sort(entries.begin(), entries.end(), [&paths](const Entry& a, const Entry& b) {
@@ -58,8 +53,8 @@ std::vector<std::string> OutputNamePaths(const std::vector<std::string>& paths) 
       const std::string replaced = name.substr(0, name.rfind('.')) + ".jpg";
       const std::string appended = name + ".jpg";
       std::string& out = result[entry.index];
-      if (names.insert(Folded(replaced)).second) out = folder + replaced;
-      else if (names.insert(Folded(appended)).second) out = folder + appended;
+      if (names.insert(FoldLetterCase(replaced)).second) out = folder + replaced;
+      else if (names.insert(FoldLetterCase(appended)).second) out = folder + appended;
       else out.clear();
     }
   }

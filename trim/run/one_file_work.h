@@ -37,7 +37,7 @@ enum class FileWorkEnd {
   Ready,              // the picture in the workspace is ready to be saved
   Skipped,            // too small to be worth it
   Failed,             // a failure to put to the user: `question`, `questionText`, `memoLine`
-  ReductionAborted,   // the high-quality reduction saw the abort; the reason text is in ErrorText
+  ReductionAborted,   // the high-quality reduction saw the abort; ErrorText, which the run shows, is empty
   OutOfMemory,
   Cancelled,          // the host cancelled the work (FileWorkHost::Cancelled); nothing is to be saved
 };

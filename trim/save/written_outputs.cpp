@@ -6,17 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/path_text.h"
+
 namespace phototrim {
 
 namespace {
-
-// FAT and exFAT fold the letters a-z; other folding file systems keep inode numbers stable, and
-// those are caught by identity.
-std::string FoldLetterCase(std::string name) {
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return name;
-}
 
 // Whether the folder lists an entry of exactly this spelling. A folder that finds a name it does
 // not list has matched it to another spelling: it folds letter case. A folder that cannot be
@@ -48,6 +42,8 @@ bool WrittenOutputs::Holds(int folderFd, const std::string& name) const {
   if (::fstat(folderFd, &folder) != 0) return false;
   const auto names = namesByFolder_.find({folder.st_dev, folder.st_ino});
   if (names == namesByFolder_.end()) return false;
+  // FAT and exFAT fold the letters a-z and give each spelling its own inode; other folding file
+  // systems keep inode numbers stable, and those were caught by identity above.
   const auto [first, last] = names->second.equal_range(FoldLetterCase(name));
   for (auto it = first; it != last; ++it)
     // The same spelling with another inode is a file someone else put there since: not ours.
