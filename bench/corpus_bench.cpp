@@ -28,9 +28,9 @@
 #include "trim/bitmap.h"
 #include "trim/collect/collect_jpeg_files.h"
 #include "trim/geometry/crop.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 #include "trim/save/jpeg_save.h"
-#include "trim/reduce/reduce_high_quality_core.h"
+#include "support/whole_picture_steps.h"
 #include "trim/reduce/reduction_planes.h"
 #include "trim/geometry/size_table.h"
 

@@ -8,7 +8,7 @@
 
 #include "trim/bitmap.h"
 #include "trim/codec/jpeg_decoder.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 #include "trim/result_codes.h"
 
 namespace {

@@ -112,16 +112,6 @@ bool Bitmap::SetSize(int width, int height) {
   return true;
 }
 
-bool Bitmap::AdoptPackedRows(int width, int height) {
-  std::size_t bytes = 0;
-  if (!BytesFor(width, height, bytes) || bytes > capacity_) return false;
-  width_ = width;
-  height_ = height;
-  offset_ = 0;
-  stride_ = static_cast<std::size_t>(width) * 3;
-  return true;
-}
-
 void Bitmap::Release() {
   pixels_.reset();
   capacity_ = 0;

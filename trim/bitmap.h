@@ -38,11 +38,6 @@ class Bitmap {
   // False (and nothing changed) when the memory cannot be had or a side is below 1.
   bool SetSize(int width, int height);
 
-  // Takes a smaller size whose rows the caller has already laid out packed at the new width from
-  // the start of the memory (a crop or a reduction done in place), so nothing is moved. False when
-  // the size is not smaller or equal in bytes.
-  bool AdoptPackedRows(int width, int height);
-
   // Changes the size without keeping any content, for a picture about to be overwritten whole.
   bool Reset(int width, int height);
 

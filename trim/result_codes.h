@@ -5,7 +5,7 @@ namespace phototrim {
 
 inline constexpr int kOk = 0;
 
-// LoadJpeg
+// Decoding a picture
 inline constexpr int kLoadFailed = -2;  // unreadable, not a JPEG, corrupt, truncated, too large
 
 // SaveJpeg
@@ -16,9 +16,6 @@ inline constexpr int kSaveWriteFailed = -4;
 // A file stands at the path, and the caller did not allow replacing it: it appeared after the
 // caller looked (another run saving into the same folder). The caller asks, as for any existing file.
 inline constexpr int kSaveTargetExists = -5;
-
-// CropCentered
-inline constexpr int kCropRefused = -1;
 
 // ReduceHighQuality
 inline constexpr int kReduceRefused = -1;

@@ -39,7 +39,7 @@
 #include "support/picture_files.h"
 #include "support/test_folder.h"
 #include "trim/bitmap.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 
 namespace {
 

@@ -130,9 +130,14 @@ TEST(ParallelJobs, OutputsMetInTheInputInAnySpellingGiveTheOneAtATimeResults) {
       for (const char* top : {"in", "top"})
         for (const auto& name : testing::ListFilesBelow(folder / top))
           files[std::string(top) + "/" + name] = testing::ReadBytes(folder / (std::string(top) + "/" + name));
-      if (c < 3) EXPECT_EQ(files.size(), 6u) << cases[c].out << ": in/a, in/b, x/a, x/b and the two of top/";
-      if (jobs == 1) first[c] = files;
-      else EXPECT_TRUE(files == first[c]) << cases[c].out;
+      if (c < 3) {
+        EXPECT_EQ(files.size(), 6u) << cases[c].out << ": in/a, in/b, x/a, x/b and the two of top/";
+      }
+      if (jobs == 1) {
+        first[c] = files;
+      } else {
+        EXPECT_TRUE(files == first[c]) << cases[c].out;
+      }
     }
   }
 }

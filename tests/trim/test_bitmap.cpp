@@ -50,24 +50,6 @@ TEST(Bitmap, RefusesSizesItCannotHold) {
 namespace phototrim {
 namespace {
 
-TEST(Bitmap, AdoptPackedRowsTakesASmallerSizeWithoutMovingAnything) {
-  Bitmap b;
-  ASSERT_TRUE(b.Reset(4, 3));
-  Number(b);
-  const std::uint8_t* start = b.Row(0);
-  ASSERT_TRUE(b.AdoptPackedRows(2, 5));  // 30 bytes of 36: rows now read at the new width
-  EXPECT_EQ(b.Row(0), start);
-  EXPECT_EQ(b.Row(1)[0], start[6]);
-  EXPECT_FALSE(b.AdoptPackedRows(7, 2)) << "more bytes than the picture had";
-  EXPECT_EQ(b.Width(), 2);
-}
-
-}  // namespace
-}  // namespace phototrim
-
-namespace phototrim {
-namespace {
-
 TEST(Bitmap, CutOutKeepsPixelsWhereTheyAreUntilTheNextSizeChange) {
   for (const auto& [w, h] : std::vector<std::pair<int, int>>{{2, 2}, {3, 1}, {4, 3}}) {
     Bitmap b;

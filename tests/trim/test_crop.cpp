@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/picture_files.h"
+#include "support/whole_picture_steps.h"
 #include "trim/geometry/crop.h"
 #include "trim/result_codes.h"
 

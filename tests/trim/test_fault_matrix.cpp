@@ -20,7 +20,7 @@
 #include "trim/run/batch_run.h"
 #include "trim/save/leftover_sweep.h"
 #include "trim/format.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 #include "trim/messages.h"
 #include "trim/result_codes.h"
 

@@ -11,7 +11,7 @@
 #include "support/picture_files.h"
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 #include "trim/collect/heif_names.h"
 #include "trim/result_codes.h"
 #include "trim/run/batch_run.h"

@@ -1,6 +1,6 @@
 // Tests of LoadJpeg: pixels equal to djpeg's float decode, colour spaces, orientation, ICC profiles,
 // and hostile files that must fail quickly without crashing.
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 
 #include <gtest/gtest.h>
 

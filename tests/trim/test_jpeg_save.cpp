@@ -15,7 +15,7 @@
 #include "support/picture_files.h"
 #include "support/test_folder.h"
 #include "trim/format.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 #include "trim/messages.h"
 #include "trim/result_codes.h"
 

@@ -8,7 +8,7 @@
 #include "support/child_process.h"
 #include "support/picture_files.h"
 #include "trim/bitmap.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 #include "trim/result_codes.h"
 
 namespace phototrim {

@@ -13,7 +13,7 @@
 #include "trim/reduce/area_spans.h"
 #include "trim/run/event_pump.h"
 #include "trim/reduce/reduce_high_quality.h"
-#include "trim/reduce/reduce_high_quality_core.h"
+#include "support/whole_picture_steps.h"
 #include "trim/reduce/reduction_kernels.h"
 #include "trim/reference_reduction.h"
 #include "trim/result_codes.h"

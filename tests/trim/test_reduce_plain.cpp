@@ -6,6 +6,7 @@
 
 #include "support/feed_rows.h"
 #include "support/picture_files.h"
+#include "support/whole_picture_steps.h"
 #include "trim/reduce/reduce_plain.h"
 #include "trim/result_codes.h"
 

@@ -9,7 +9,7 @@
 
 #include "support/picture_files.h"
 #include "support/test_folder.h"
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 #include "trim/result_codes.h"
 
 namespace phototrim {
@@ -28,11 +28,12 @@ Bytes Encoded(int width, int height, const JpegOptions& options) {
 }
 
 // Decodes `rect` of the stored picture with the window and compares it with the whole decode.
-// The number of differing bytes, or -1 when the decode failed.
-int DifferingBytes(const Bytes& jpeg, const Bitmap& whole, const PixelRect& rect, bool& windowOnly) {
+// The number of differing bytes, or -1 when the decode failed. `narrowed` is set when the decoder
+// decodes fewer columns than the picture has (the window decode).
+int DifferingBytes(const Bytes& jpeg, const Bitmap& whole, const PixelRect& rect, bool& narrowed) {
   JpegDecoder decoder;
   if (decoder.OpenMemory(jpeg.data(), jpeg.size(), LoadLimits{}) != kOk || decoder.Start(rect) != kOk) return -1;
-  windowOnly = decoder.DecodesWindowOnly();
+  narrowed = narrowed || decoder.DecodedWidth() < decoder.Width();
   std::vector<std::uint8_t> row(static_cast<std::size_t>(decoder.DecodedWidth()) * 3);
   int differing = 0;
   for (int y = rect.y; y < rect.y + rect.height; ++y) {
@@ -88,13 +89,14 @@ TEST(WindowDecode, KeptPixelsAreThoseOfTheWholeDecode) {
         const int w = std::uniform_int_distribution<int>(1, W)(random), h = std::uniform_int_distribution<int>(1, H)(random);
         windows.push_back({std::uniform_int_distribution<int>(0, W - w)(random), std::uniform_int_distribution<int>(0, H - h)(random), w, h});
       }
+      bool narrowed = false;
       for (const PixelRect& rect : windows) {
-        bool windowOnly = false;
-        EXPECT_EQ(DifferingBytes(jpeg, whole, rect, windowOnly), 0)
+        EXPECT_EQ(DifferingBytes(jpeg, whole, rect, narrowed), 0)
             << variant.name << " h" << variant.options.sampleH << "v" << variant.options.sampleV << " " << W << "x" << H
             << " window " << rect.x << "," << rect.y << " " << rect.width << "x" << rect.height;
-        EXPECT_EQ(windowOnly, variant.windowOnly) << variant.name;
       }
+      // Some of the windows are narrow enough for the window decode to leave columns out.
+      EXPECT_EQ(narrowed, variant.windowOnly) << variant.name << " " << W << "x" << H;
     }
   }
 }

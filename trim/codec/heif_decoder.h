@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "trim/bitmap.h"
-#include "trim/codec/jpeg_load.h"
+#include "trim/codec/load_limits.h"
 #include "trim/codec/row_sink.h"
 
 struct heif_context;

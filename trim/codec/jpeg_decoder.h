@@ -10,7 +10,7 @@
 
 #include "trim/bitmap.h"
 #include "trim/codec/jpeg_errors.h"
-#include "trim/codec/jpeg_load.h"
+#include "trim/codec/load_limits.h"
 
 namespace phototrim {
 
@@ -54,8 +54,6 @@ class JpegDecoder {
   int SkipToKept();
   int DecodedLeft() const { return decodedLeft_; }
   int DecodedWidth() const { return decodedWidth_; }
-  // Whether Start chose the window decode (true) or the whole decode.
-  bool DecodesWindowOnly() const { return windowOnly_; }
 
   // The next kept rows, top to bottom: up to `count` (at most kMaxRowsPerRead) into `rows`, each
   // DecodedWidth() * 3 bytes. `got` says how many came; 0 once every kept row is out.

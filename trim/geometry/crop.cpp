@@ -1,15 +1,14 @@
-// Crop geometry and the centred crop, done in place inside the working picture.
+// Crop geometry: the crop size, the check, the place of the kept rectangle, the reduction target.
 #include "trim/geometry/crop.h"
 
 #include <cstdint>
 
-#include "trim/result_codes.h"
 
 namespace phototrim {
 
 PixelSize ComputeCropSize(int W, int H, const TargetSize& pair) {
   // A pair of zero or below never gets here (the run refuses it first); answer with an empty crop,
-  // which CropCentered refuses, rather than divide by zero.
+  // which the crop check refuses, rather than divide by zero.
   if (pair.LongSide <= 0 || pair.ShortSide <= 0 || W <= 0 || H <= 0) return {0, 0};
   // 64-bit products: a typed fixed size near 2^31 must not wrap. Every quotient is at most W or H
   // (the branch taken guarantees it), so it fits back into an int.
@@ -49,19 +48,6 @@ CropCheck CheckCrop(int W, int H, int cw, int ch, bool sizeLimit) {
   if (rect.x < 0 || rect.y < 0 || cw > W || ch > H || cw < 1 || ch < 1) return CropCheck::Refused;
   if (sizeLimit && (cw > PlaneCapacity || ch > PlaneCapacity)) return CropCheck::BeyondSizeLimit;
   return CropCheck::Ok;
-}
-
-int CropCentered(Bitmap& work, Bitmap& /*scratch*/, int cw, int ch) {
-  const int W = work.Width();
-  const int H = work.Height();
-  if (CheckCrop(W, H, cw, ch, true) != CropCheck::Ok) return kCropRefused;
-  if (cw == W && ch == H) return kOk;
-
-  // Nothing is copied: the picture becomes a window on the kept rectangle, and the reduction or
-  // the encoder read its rows where they are. The next change of size packs them if needed.
-  const PixelRect rect = CentredRect(W, H, cw, ch);
-  if (!work.CutOut(rect.x, rect.y, cw, ch)) return kCropRefused;  // cannot happen after the checks above
-  return kOk;
 }
 
 }  // namespace phototrim

@@ -1,4 +1,4 @@
-// Crop geometry: the largest centred crop with the target ratio, the crop itself, the reduction target.
+// Crop geometry: the largest centred crop with the target ratio, its check, the reduction target.
 #pragma once
 
 #include "trim/bitmap.h"
@@ -41,11 +41,6 @@ struct CropDecision {
   PixelRect kept;
 };
 CropDecision DecideCrop(int W, int H, const TargetSize& pair, CropPosition place, bool sizeLimit);
-
-// Cuts `work` to the centred cw x ch rectangle (left offset (W-cw)/2, top (H-ch)/2, so an odd
-// surplus leaves the extra column on the right and row at the bottom). kCropRefused, with nothing
-// changed, for a rectangle larger than the picture or than PlaneCapacity on a side.
-int CropCentered(Bitmap& work, Bitmap& scratch, int cw, int ch);
 
 // The reduction target of a cropped W x H picture: L wide and S high for landscape, else S x L.
 PixelSize ComputeReductionTarget(int W, int H, const TargetSize& pair);

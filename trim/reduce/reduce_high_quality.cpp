@@ -1,4 +1,4 @@
-// ReduceHighQuality: the admission checks, then the area average and the sharpening, band by band.
+// ReduceHighQuality: the admission checks, then the area average and the sharpening of the decoded rows.
 #include "trim/reduce/reduce_high_quality.h"
 
 #include <algorithm>
@@ -7,7 +7,6 @@
 #include "trim/format.h"
 #include "trim/geometry/crop.h"
 #include "trim/messages.h"
-#include "trim/reduce/reduce_high_quality_core.h"
 #include "trim/result_codes.h"
 
 namespace phototrim {
@@ -54,25 +53,6 @@ bool HighQualityRefused(int W, int H, int w, int h, bool sizeLimit, std::string&
     return true;
   }
   return false;
-}
-
-int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText,
-                          const std::function<bool()>& shouldStop, KernelSet kernelSet) {
-  errorText.clear();
-  const int W = image.Width();
-  const int H = image.Height();
-  if (HighQualityRefused(W, H, w, h, true, errorText)) return kReduceRefused;
-
-  // Every source row is there from the start. Target row y goes over source row y (at the old row
-  // length): the bands after it read only source rows from their first target row on (a span
-  // starts at y1*H/h >= y1), so nothing still needed is overwritten. SetSize packs the rows.
-  AreaReduction reduction;
-  const auto row = [&image](int k) { return image.Row(k); };
-  if (reduction.Start({H, W, h, w, false, false}, planes, kernelSet, row, row, shouldStop) != kOk) return kOutOfMemory;
-  if (const int reduced = reduction.Arrived(H); reduced != kOk) return reduced;
-  // Keeps the top-left w x h; shrinking needs no memory.
-  if (!image.SetSize(w, h)) return kOutOfMemory;
-  return kOk;
 }
 
 int HighQualityRows::Begin(const KeptRows& kept, int w, int h) {

@@ -1,4 +1,4 @@
-// ReducePlain: point sampling of the whole picture onto the target size, in place when it shrinks.
+// PlainRows: point sampling of the decoded rows onto the target size, row by row as they come.
 #include "trim/reduce/reduce_plain.h"
 
 #include <algorithm>
@@ -24,7 +24,7 @@ int SourceIndex(int target, int targetSize, int sourceSize) {
 
 // Byte offsets of the sampled source pixel of every target column, in a row that starts `left`
 // pixels before the source and runs the other way when `mirrored`.
-std::unique_ptr<std::size_t[]> ColumnOffsets(int tw, int W, int left = 0, bool mirrored = false) {
+std::unique_ptr<std::size_t[]> ColumnOffsets(int tw, int W, int left, bool mirrored) {
   std::unique_ptr<std::size_t[]> offsets(new (std::nothrow) std::size_t[static_cast<std::size_t>(tw)]);
   if (offsets)
     for (int x = 0; x < tw; ++x) {
@@ -44,32 +44,6 @@ void SampleRow(const std::uint8_t* source, const std::size_t* offsets, int tw, s
 }
 
 }  // namespace
-
-int ReducePlain(Bitmap& work, Bitmap& scratch, int tw, int th) {
-  const int W = work.Width();
-  const int H = work.Height();
-  if (tw < 1 || th < 1) return kOutOfMemory;  // no bitmap can have that size
-  if (tw == W && th == H) return kOk;
-  const auto offsets = ColumnOffsets(tw, W);
-  if (!offsets) return kOutOfMemory;
-
-  if (tw <= W && th <= H) {
-    // In place: target row y is written over source row y (at the old row length) and reads source
-    // row SourceIndex(y) >= y, since (2y+1)*H/(2*th) >= y + 1/2 when H >= th. Later target rows read
-    // only rows below y, so nothing they need is gone. Within a row the same holds for columns:
-    // pixel x reads column >= x and the columns grow with x, so going left to right never reads a
-    // pixel already overwritten. SetSize then packs the rows to the new length.
-    for (int y = 0; y < th; ++y) SampleRow(work.Row(SourceIndex(y, th, H)), offsets.get(), tw, work.Row(y));
-    if (!work.SetSize(tw, th)) return kOutOfMemory;  // shrinking: cannot fail
-    return kOk;
-  }
-
-  // Stretching (not used by the run, which never enlarges): through the second picture.
-  if (!scratch.Reset(tw, th)) return kOutOfMemory;
-  for (int y = 0; y < th; ++y) SampleRow(work.Row(SourceIndex(y, th, H)), offsets.get(), tw, scratch.Row(y));
-  work.Swap(scratch);
-  return kOk;
-}
 
 int PlainRows::Begin(const KeptRows& kept, int tw, int th) {
   kept_ = kept;

@@ -1,4 +1,4 @@
-// ReducePlain: point-sampling stretch of the whole picture to a smaller size, no averaging.
+// PlainRows: point-sampling reduction of the decoded rows to a smaller size, no averaging.
 #pragma once
 
 #include <cstddef>
@@ -12,12 +12,8 @@
 
 namespace phototrim {
 
-// Reduces `work` to exactly tw x th (not larger than it) by taking, for each target pixel, one
-// source pixel. kOk, or kOutOfMemory when the scratch picture cannot be had.
-int ReducePlain(Bitmap& work, Bitmap& scratch, int tw, int th);
-
-// The same point sampling of the kept rows of a decode, fed as they come: each row is looked at
-// once, and sampled into the reduced picture when a target row takes it.
+// Point sampling of the kept rows of a decode, fed as they come: each target pixel takes one source
+// pixel, each row is looked at once, and sampled into the reduced picture when a target row takes it.
 class PlainRows : public RowSink {
  public:
   // `shouldStop` is asked while a turned picture is turned (it may be empty).

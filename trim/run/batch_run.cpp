@@ -19,6 +19,7 @@
 #include "trim/run/one_file_work.h"
 #include "trim/run/outputs_over_inputs.h"
 #include "trim/run/run_aside.h"
+#include "trim/run/run_work_host.h"
 #include "trim/run/start_checks.h"
 #include "trim/run/work_ahead.h"
 #include "trim/format.h"
@@ -33,23 +34,6 @@ namespace {
 
 // How one file ended, as far as the loop over the files is concerned.
 enum class FileOutcome { Next, Stop };
-
-// The work host of a one-at-a-time run: the run's host itself, asked at the very moment.
-class DirectWorkHost : public FileWorkHost {
- public:
-  explicit DirectWorkHost(BatchHost& host) : host_(host) {}
-  bool CropToRatio() override { return host_.CropToRatio(); }
-  bool SkipSmall() override { return host_.SkipSmall(); }
-  bool Reduce() override { return host_.Reduce(); }
-  bool HighQuality() override { return host_.HighQuality(); }
-  void AddMemoLine(const std::string& line) override { host_.AddMemoLine(line); }
-  void PumpEvents() override { host_.PumpEvents(); }
-  bool NoSizeLimit() override { return host_.NoSizeLimit(); }
-  bool AbortEndsWork() override { return true; }
-
- private:
-  BatchHost& host_;
-};
 
 // A new output of a private input is no more readable than its input: the read bits of group and
 // others pass on (the umask still applies); an input that is gone gives no limit of its own.
@@ -287,7 +271,7 @@ FileOutcome Run::ProcessFile(int index) {
     errorText = ahead->errorText;
     lines = ahead->memoLines;
   } else {
-    DirectWorkHost direct(host_);
+    RunWorkHost direct(host_);
     try {
       const CropPosition place = places_.empty() ? kCentred : places_[static_cast<std::size_t>(index)];
       work = DoFileWork(ws_, path, pair_, direct, place);
@@ -382,9 +366,7 @@ void Run::StartWorkers() {
   std::vector<bool> waitForEarlier(files_.size(), false);
   for (const int overwritten : overwrites_)
     if (overwritten >= 0) waitForEarlier[static_cast<std::size_t>(overwritten)] = true;
-  const FileWorkSettings settings{{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
-                                   host_.NoSizeLimit()},
-                                  host_.Quality(), markers_};
+  const FileWorkSettings settings{ReadSwitches(host_), host_.Quality(), markers_};
   const int jobs = std::min(jobs_, static_cast<int>(files_.size()));
   try {
     workers_ = std::make_unique<WorkAhead>(jobs, files_, std::move(waitForEarlier), pair_, settings, ws_.PumpSlice,
@@ -409,9 +391,7 @@ bool Run::PumpAndCheckAbort() {
 
 const WorkAhead::Result* Run::TakeAhead(int index) {
   // Read where a one-at-a-time run reads them: after the file's start, before its work.
-  const WorkSwitches switches{host_.CropToRatio(), host_.SkipSmall(), host_.Reduce(), host_.HighQuality(),
-                              host_.NoSizeLimit()};
-  const WorkAhead::Result* ahead = workers_->Take(index, switches, [this] { return PumpAndCheckAbort(); });
+  const WorkAhead::Result* ahead = workers_->Take(index, ReadSwitches(host_), [this] { return PumpAndCheckAbort(); });
   if (ahead)
     for (const std::string& line : ahead->memoLines) host_.AddMemoLine(line);
   return ahead;

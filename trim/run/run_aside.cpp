@@ -1,7 +1,6 @@
 // RunAside: a thread for one piece of work, and a wait in slices between the host's events.
 #include "trim/run/run_aside.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -9,13 +8,9 @@
 #include <thread>
 
 #include "platform/process_settings.h"
+#include "trim/run/wait_in_slices.h"
 
 namespace phototrim {
-
-namespace {
-// How long the run waits before it lets its host's events run again.
-constexpr std::chrono::milliseconds kWaitSlice{5};
-}  // namespace
 
 void RunAside(const std::function<void()>& work, const std::function<void()>& pump) {
   std::mutex mutex;
@@ -42,11 +37,10 @@ void RunAside(const std::function<void()>& work, const std::function<void()>& pu
     return;
   }
   std::unique_lock lock(mutex);
-  while (!ended.wait_for(lock, kWaitSlice, [&] { return done; })) {
-    lock.unlock();
+  WaitInSlices(lock, ended, [&] { return done; }, [&] {
     pump();
-    lock.lock();
-  }
+    return false;
+  });
   lock.unlock();
   thread.join();
   if (failure) std::rethrow_exception(failure);

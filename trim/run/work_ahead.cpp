@@ -3,47 +3,12 @@
 #include "trim/run/work_ahead.h"
 
 #include <algorithm>
-#include <chrono>
 #include <new>
 
 #include "platform/process_settings.h"
+#include "trim/run/wait_in_slices.h"
 
 namespace phototrim {
-
-namespace {
-
-// The work host of a worker thread: the switches of its job, lines kept for later, and the end of a
-// job nobody wants any more.
-class RecordingWorkHost : public FileWorkHost {
- public:
-  RecordingWorkHost(const WorkSwitches& switches, const std::atomic<bool>& cancelled, const std::atomic<int>& abortFrom,
-                    int index)
-      : switches_(switches), cancelled_(cancelled), abortFrom_(abortFrom), index_(index) {}
-
-  bool CropToRatio() override { return switches_.crop; }
-  bool SkipSmall() override { return switches_.skipSmall; }
-  bool Reduce() override { return switches_.reduce; }
-  bool HighQuality() override { return switches_.highQuality; }
-  bool NoSizeLimit() override { return switches_.noSizeLimit; }
-  void AddMemoLine(const std::string& line) override { lines.push_back(line); }
-  void PumpEvents() override {}  // the run's events are the run's; a worker only sees Cancelled()
-  bool Cancelled() override {
-    return cancelled_.load(std::memory_order_relaxed) || index_ >= abortFrom_.load(std::memory_order_relaxed);
-  }
-
-  std::vector<std::string> lines;
-
- private:
-  const WorkSwitches switches_;
-  const std::atomic<bool>& cancelled_;
-  const std::atomic<int>& abortFrom_;
-  const int index_;
-};
-
-// How long the run waits for a worker before it lets its own events run again.
-constexpr std::chrono::milliseconds kWaitSlice{5};
-
-}  // namespace
 
 WorkAhead::WorkAhead(int jobs, const std::vector<std::string>& files, std::vector<bool> waitForEarlier,
                      const TargetSize& pair, const FileWorkSettings& settings, EventPump::Clock::duration slice,
@@ -153,10 +118,12 @@ void WorkAhead::Work(Job& job, Workspace& workspace) {
 
 WorkAhead::Result WorkAhead::WorkOn(Workspace& workspace, Job& job) {
   workspace.AbortRequested = false;
-  RecordingWorkHost host(job.settings.switches, job.cancelled, abortFrom_, job.index);
   Result result;
   result.used = job.settings;
   try {
+    RunWorkHost host(job.settings.switches, [this, &job] {
+      return job.cancelled.load(std::memory_order_relaxed) || job.index >= abortFrom_.load(std::memory_order_relaxed);
+    });
     const auto index = static_cast<std::size_t>(job.index);
     result.work = DoFileWork(workspace, files_[index], pair_, host, places_.empty() ? kCentred : places_[index]);
     result.memoLines = std::move(host.lines);
@@ -219,14 +186,7 @@ const WorkAhead::Result* WorkAhead::Await(std::unique_lock<std::mutex>& lock, in
     changed_.notify_all();
   }
   auto& result = results_[static_cast<std::size_t>(index)];
-  while (!result) {
-    changed_.wait_for(lock, kWaitSlice);
-    if (result) break;
-    lock.unlock();
-    const bool stop = pump();
-    lock.lock();
-    if (stop) return nullptr;
-  }
+  if (!WaitInSlices(lock, changed_, [&] { return result.has_value(); }, pump)) return nullptr;
   return &*result;
 }
 
@@ -274,13 +234,10 @@ void WorkAhead::Stop(const std::function<void()>& pump) {
   stopping_ = true;
   abortFrom_ = -1;
   changed_.notify_all();
-  while (working_ > 0) {
-    changed_.wait_for(lock, kWaitSlice);
-    if (working_ == 0) break;
-    lock.unlock();
+  WaitInSlices(lock, changed_, [&] { return working_ == 0; }, [&] {
     pump();
-    lock.lock();
-  }
+    return false;
+  });
   lock.unlock();
   for (std::thread& thread : threads_) thread.join();
   threads_.clear();

@@ -16,20 +16,11 @@
 #include <vector>
 
 #include "trim/run/one_file_work.h"
+#include "trim/run/run_work_host.h"
 #include "trim/save/jpeg_save.h"
 #include "trim/save/output_markers.h"
 
 namespace phototrim {
-
-// The switches a file's work reads, as the run read them from its host for that file.
-struct WorkSwitches {
-  bool crop = true;
-  bool skipSmall = true;
-  bool reduce = false;
-  bool highQuality = true;
-  bool noSizeLimit = false;  // phototrim-batch --no-size-limit; the same for a whole run
-  bool operator==(const WorkSwitches&) const = default;
-};
 
 // What a file's work is done with: its switches and the quality of its encode (done ahead, by the
 // worker).

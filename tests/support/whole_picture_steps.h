@@ -1,5 +1,5 @@
-// The high-quality reduction of a whole picture held in memory, with its stop test and kernel set
-// given explicitly (the tests and benchmarks drive both).
+// The crop and the reductions done on a whole picture held in memory, for the tests and benchmarks:
+// the run itself crops in the decoder's window and reduces the rows as they are decoded.
 #pragma once
 
 #include <functional>
@@ -10,6 +10,18 @@
 #include "trim/reduce/reduction_planes.h"
 
 namespace phototrim {
+
+// CropCentered's refusal.
+inline constexpr int kCropRefused = -1;
+
+// Cuts `work` to the centred cw x ch rectangle (left offset (W-cw)/2, top (H-ch)/2, so an odd
+// surplus leaves the extra column on the right and row at the bottom). kCropRefused, with nothing
+// changed, for a rectangle larger than the picture or than PlaneCapacity on a side.
+int CropCentered(Bitmap& work, Bitmap& scratch, int cw, int ch);
+
+// Reduces `work` to exactly tw x th by taking, for each target pixel, the source pixel under its
+// centre. kOk, or kOutOfMemory when the scratch picture cannot be had.
+int ReducePlain(Bitmap& work, Bitmap& scratch, int tw, int th);
 
 // Reduces `image` (W x H) to w x h, exactly as the integer per-pixel definition gives it. Refuses
 // with kReduceRefused, the image untouched and the reason in `errorText`, when the ratios differ,

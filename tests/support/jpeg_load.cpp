@@ -1,5 +1,5 @@
 // LoadJpeg: decodes one JPEG file whole into the working bitmap and stands it upright.
-#include "trim/codec/jpeg_load.h"
+#include "support/jpeg_load.h"
 
 #include <new>
 

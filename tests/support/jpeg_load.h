@@ -1,4 +1,5 @@
-// LoadJpeg: decodes one JPEG file into the working bitmap, upright, at full size, 24 bits.
+// LoadJpeg: decodes one JPEG file whole into a bitmap, upright, at full size, 24 bits, for the tests,
+// benchmarks and fuzzing (the run decodes only the window it keeps, through JpegDecoder).
 #pragma once
 
 #include <cstddef>
@@ -7,15 +8,9 @@
 #include <vector>
 
 #include "trim/bitmap.h"
+#include "trim/codec/load_limits.h"
 
 namespace phototrim {
-
-// Limits that keep a hostile file from taking the machine: checked from the header, before any
-// pixel memory is allocated.
-struct LoadLimits {
-  std::uint64_t maxPixels = std::uint64_t{1} << 28;  // 268 megapixels
-  int maxScans = 500;                                // progressive scans
-};
 
 // Decodes the file at `path` (bytes as they are) into `work`, with the float IDCT, block smoothing
 // and fancy upsampling on (libjpeg's defaults), grayscale widened to three equal channels and
@@ -27,7 +22,7 @@ struct LoadLimits {
 int LoadJpeg(const std::string& path, Bitmap& work, Bitmap& scratch, std::vector<std::uint8_t>& colorProfile,
              const LoadLimits& limits = {});
 
-// The same from bytes in memory (the fuzzing entry point; LoadJpeg reads the file and calls it).
+// The same from bytes in memory (the fuzzing entry point).
 int LoadJpegFromMemory(const std::uint8_t* data, std::size_t size, Bitmap& work, Bitmap& scratch,
                        std::vector<std::uint8_t>& colorProfile, const LoadLimits& limits = {});
 
