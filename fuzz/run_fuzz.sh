@@ -43,8 +43,8 @@ for target in "${targets[@]}"; do
       # Known and open: libheif 1.15 (with libde265) allocates the decoded picture by the size its HEVC
       # stream claims before it checks that size against its limit, so a 668-byte file whose stream
       # claims 26801 x 58672 takes about 4.6 GB for seconds before it fails. Until the size is checked
-      # before decoding, this target is allowed 8 GB, so that the run looks for other faults.
-      seedDir="$seeds/heif"; extra=(-rss_limit_mb=8192)
+      # before decoding, this target is allowed 16 GB, so that the run looks for other faults.
+      seedDir="$seeds/heif"; extra=(-rss_limit_mb=16384)
       mkdir -p "$seedDir"
       for name in baseline gray one-pixel exif-8-mm icc-rgb-comment sampling-1x1 progressive; do
         heif-enc -q 50 -o "$seedDir/$name.heic" "$seeds/load/$name.jpg" >/dev/null 2>&1 || true
