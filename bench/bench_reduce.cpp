@@ -186,9 +186,10 @@ void BM_ReduceHighQuality(benchmark::State& state) {
     state.PauseTiming();
     CopyInto(source, image);
     state.ResumeTiming();
-    const int result = ReduceHighQualityWith(image, static_cast<int>(state.range(1)), static_cast<int>(state.range(2)),
-                                             planes, reason, [&pump] { return pump.ShouldStop(); }, set);
-    if (result != 0) state.SkipWithError(reason.c_str());
+    const StepResult result = ReduceHighQualityWith(image, static_cast<int>(state.range(1)),
+                                                    static_cast<int>(state.range(2)), planes, reason,
+                                                    [&pump] { return pump.ShouldStop(); }, set);
+    if (result != StepResult::Ok) state.SkipWithError(reason.c_str());
   }
 }
 BENCHMARK(BM_ReduceHighQuality)

@@ -17,10 +17,6 @@ inline constexpr int kSaveWriteFailed = -4;
 // caller looked (another run saving into the same folder). The caller asks, as for any existing file.
 inline constexpr int kSaveTargetExists = -5;
 
-// ReduceHighQuality
-inline constexpr int kReduceRefused = -1;
-inline constexpr int kReduceAborted = -2;
-
 // One file's work: the host stopped it (its abort seen by the high-quality reduction, or its
 // cancel) before it was done; nothing of it is used.
 inline constexpr int kStopped = -8;

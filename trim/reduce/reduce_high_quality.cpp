@@ -64,10 +64,10 @@ int HighQualityRows::Begin(const KeptRows& kept, int w, int h) {
   rowBytes_ = (static_cast<std::size_t>(kept.decodedWidth) * 3 + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
   left_ = static_cast<std::size_t>(kept.left) * 3;
   arrived_ = 0;
-  const int started = reduction_.Start(
+  const ReduceResult started = reduction_.Start(
       axes, planes_, kernelSet_, [this](int k) -> const std::uint8_t* { return Slot(k) + left_; },
       [this](int i) { return output_.Row(i); }, shouldStop_);
-  if (started != kOk) return started;
+  if (started != ReduceResult::Ok) return kOutOfMemory;
   // One band's rows, and room for the rows the decoder writes while that band is not complete.
   capacity_ = reduction_.RowsPerBandRead() + kMaxRowsOffered;
   return planes_.PrepareSourceRows(static_cast<std::size_t>(capacity_) * rowBytes_) ? kOk : kOutOfMemory;
@@ -82,8 +82,8 @@ int HighQualityRows::NextRows(std::uint8_t** rows, int wanted) {
 
 int HighQualityRows::RowsFilled(int count) {
   arrived_ += count;
-  // In a decode, kReduceAborted would read as a failed load (both are -2): the decode is stopped.
-  return reduction_.Arrived(arrived_) == kOk ? kOk : kStopped;
+  // An aborted reduction stops the decode that feeds it.
+  return reduction_.Arrived(arrived_) == ReduceResult::Ok ? kOk : kStopped;
 }
 
 int HighQualityRows::Finish() {
