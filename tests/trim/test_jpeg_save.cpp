@@ -183,7 +183,7 @@ TEST_F(JpegSave, CarriesNothingOfTheInputButAnRgbProfile) {
   testing::WriteJpeg(folder_ / "in.jpg", 30, 20, input);
   Bitmap work, scratch;
   Bytes profile;
-  ASSERT_EQ(LoadJpeg(folder_ / "in.jpg", work, scratch, profile), kOk);
+  ASSERT_EQ(LoadJpeg(folder_ / "in.jpg", work, scratch, profile), LoadResult::Ok);
   ASSERT_EQ(Save(folder_ / "out.jpg", work, profile), kOk);
   EXPECT_TRUE(CheckLayout(ReadBytes(folder_ / "out.jpg")).empty());
   EXPECT_EQ(testing::JpegSize(folder_ / "out.jpg"), std::make_pair(20, 30));  // stood upright by the load
@@ -191,7 +191,7 @@ TEST_F(JpegSave, CarriesNothingOfTheInputButAnRgbProfile) {
   std::memcpy(input.iccProfile.data() + 16, "RGB ", 4);
   input.grayscale = false;
   testing::WriteJpeg(folder_ / "in.jpg", 30, 20, input);
-  ASSERT_EQ(LoadJpeg(folder_ / "in.jpg", work, scratch, profile), kOk);
+  ASSERT_EQ(LoadJpeg(folder_ / "in.jpg", work, scratch, profile), LoadResult::Ok);
   ASSERT_EQ(Save(folder_ / "out.jpg", work, profile), kOk);
   EXPECT_TRUE(CheckLayout(ReadBytes(folder_ / "out.jpg")) == input.iccProfile);
 }

@@ -16,7 +16,7 @@
 #include "support/whole_picture_steps.h"
 #include "trim/reduce/reduction_kernels.h"
 #include "trim/reference_reduction.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 #include "trim/reduce/sharpen.h"
 
 namespace phototrim {
@@ -229,8 +229,8 @@ TEST(ReduceHighQualityTest, FedRowByRowInAnyOrientationIsTheWholePictureReductio
         ReductionPlanes planes;
         Bitmap got, scratch;
         HighQualityRows sink(planes, got, scratch, [] { return false; });
-        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), c[2], c[3]), kOk);
-        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), kOk);
+        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), c[2], c[3]), LoadResult::Ok);
+        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), LoadResult::Ok);
         ASSERT_TRUE(got.Width() == c[2] && got.Height() == c[3] && Bytes(got) == Bytes(want)) << Difference(got, want);
       }
     }
@@ -249,8 +249,8 @@ TEST(ReduceHighQualityTest, WithoutTheSizeLimitLargerPicturesFollowTheSameRule) 
   ReductionPlanes planes;
   Bitmap got, scratch;
   HighQualityRows sink(planes, got, scratch, [] { return false; });
-  ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, 0, 1), 3150, 60), kOk);
-  ASSERT_EQ(testing::FeedRows(sink, stored, 0, 16), kOk);
+  ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, 0, 1), 3150, 60), LoadResult::Ok);
+  ASSERT_EQ(testing::FeedRows(sink, stored, 0, 16), LoadResult::Ok);
   EXPECT_TRUE(Bytes(got) == Bytes(want)) << Difference(got, want);
 }
 

@@ -8,7 +8,7 @@
 #include "support/picture_files.h"
 #include "support/whole_picture_steps.h"
 #include "trim/reduce/reduce_plain.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 namespace {
@@ -83,8 +83,8 @@ TEST(ReducePlainTest, FedRowByRowInAnyOrientationIsTheWholePictureReduction) {
       for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{5, 3}}) {
         Bitmap got;
         PlainRows sink(got, scratch);
-        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), tw, th), kOk);
-        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), kOk);
+        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), tw, th), LoadResult::Ok);
+        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), LoadResult::Ok);
         ASSERT_TRUE(got.Width() == tw && got.Height() == th);
         for (int y = 0; y < th; ++y)
           ASSERT_EQ(std::memcmp(got.Row(y), want.Row(y), static_cast<std::size_t>(tw) * 3), 0)
