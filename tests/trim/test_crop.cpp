@@ -7,7 +7,6 @@
 #include "support/picture_files.h"
 #include "support/whole_picture_steps.h"
 #include "trim/geometry/crop.h"
-#include "trim/result_codes.h"
 
 namespace phototrim {
 namespace {

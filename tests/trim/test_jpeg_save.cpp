@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <concepts>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 #include "platform/file_system.h"
@@ -20,6 +22,10 @@
 
 namespace phototrim {
 namespace {
+
+// A save's result and a load's are told apart by their types: one cannot pass for the other.
+static_assert(!std::equality_comparable_with<SaveResult, LoadResult>);
+static_assert(!std::is_convertible_v<SaveResult, int> && !std::is_convertible_v<LoadResult, int>);
 
 using Bytes = std::vector<std::uint8_t>;
 using testing::JpegSegment;

@@ -7,7 +7,6 @@
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
 #include "support/jpeg_load.h"
-#include "trim/result_codes.h"
 #include "trim/run/batch_run.h"
 
 namespace phototrim {
