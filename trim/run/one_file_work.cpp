@@ -64,9 +64,9 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
   ws.ColorProfile.clear();
   ws.InputExif.clear();
 
-  // The host's events run every few milliseconds of decoding and reducing. Its abort stops only
-  // a high-quality reduction (a plain or unreduced picture is still saved, as it always was); its
-  // cancel stops any work.
+  // The host's events run every few milliseconds of decoding and reducing. Its abort stops a
+  // high-quality reduction, which the run then reports as a reduction aborted, and any other work
+  // only where the host asks for that (AbortEndsWork); its cancel stops any work.
   bool abortStops = false;
   bool stop = false;
   EventPump pump(
@@ -176,8 +176,8 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
         result = upright->Begin(rows);
         sink = std::move(upright);
       }
-      // The picture's memory is had before the rows above the kept ones are read, as it was
-      // before any row was decoded when every picture was decoded whole.
+      // The picture's memory is had before the rows above the kept ones are read: a picture that
+      // cannot have it fails as out of memory, whatever the rest of its file holds.
       if (result == LoadResult::Ok) ws.InputExif = std::move(exif);
       if (heif) {
         if (result == LoadResult::Ok) result = HeifRowsInto(heifDecoder, kept, *sink);
@@ -197,8 +197,8 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
     ws.InputExif.clear();
     return decodeFailure(result, heif ? heifDecoder.Reason() : decoder.Reason());
   }
-  // Once a picture is decoded the host's events run, as they always have; an abort seen here
-  // still stops a high-quality reduction.
+  // Once a picture is decoded the host's events run once more: a cancel seen here ends the work,
+  // and an abort still stops a high-quality reduction, whose picture is then not saved.
   host.PumpEvents();
   if (host.Cancelled()) return Ended(FileWorkEnd::Cancelled);
   if (abortStops && ws.AbortRequested) return Ended(FileWorkEnd::ReductionAborted);
