@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "platform/process_settings.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 #include "trim/thumbs/thumbnail_decode.h"
 
 namespace phototrim::app {
@@ -18,7 +18,7 @@ constexpr int kWorkerNice = 10;
 // Decodes and fits one thumbnail; on the worker's thread, so the window's thread only draws it.
 void Load(const std::string& path, QSize box, ThumbnailLoader::Loaded& loaded) {
   Thumbnail thumbnail;
-  loaded.ok = DecodeThumbnail(path, std::max(box.width(), box.height()), thumbnail, loaded.reason) == kOk;
+  loaded.ok = DecodeThumbnail(path, std::max(box.width(), box.height()), thumbnail, loaded.reason) == LoadResult::Ok;
   if (!loaded.ok) return;
   loaded.width = thumbnail.width;
   loaded.height = thumbnail.height;

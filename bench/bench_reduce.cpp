@@ -186,9 +186,10 @@ void BM_ReduceHighQuality(benchmark::State& state) {
     state.PauseTiming();
     CopyInto(source, image);
     state.ResumeTiming();
-    const int result = ReduceHighQualityWith(image, static_cast<int>(state.range(1)), static_cast<int>(state.range(2)),
-                                             planes, reason, [&pump] { return pump.ShouldStop(); }, set);
-    if (result != 0) state.SkipWithError(reason.c_str());
+    const StepResult result = ReduceHighQualityWith(image, static_cast<int>(state.range(1)),
+                                                    static_cast<int>(state.range(2)), planes, reason,
+                                                    [&pump] { return pump.ShouldStop(); }, set);
+    if (result != StepResult::Ok) state.SkipWithError(reason.c_str());
   }
 }
 BENCHMARK(BM_ReduceHighQuality)
@@ -212,8 +213,8 @@ class DiscardRows : public RowSink {
     for (int i = 0; i < wanted; ++i) rows[i] = rows_.Row(i);
     return wanted;
   }
-  int RowsFilled(int) override { return 0; }
-  int Finish() override { return 0; }
+  LoadResult RowsFilled(int) override { return LoadResult::Ok; }
+  LoadResult Finish() override { return LoadResult::Ok; }
 
  private:
   Bitmap rows_;
@@ -236,15 +237,15 @@ class TimedSink : public RowSink {
  public:
   explicit TimedSink(RowSink& sink) : sink_(sink) {}
   int NextRows(std::uint8_t** rows, int wanted) override { return Timed([&] { return sink_.NextRows(rows, wanted); }); }
-  int RowsFilled(int count) override { return Timed([&] { return sink_.RowsFilled(count); }); }
-  int Finish() override { return Timed([&] { return sink_.Finish(); }); }
+  LoadResult RowsFilled(int count) override { return Timed([&] { return sink_.RowsFilled(count); }); }
+  LoadResult Finish() override { return Timed([&] { return sink_.Finish(); }); }
   double seconds = 0;
 
  private:
   template <typename F>
-  int Timed(F f) {
+  auto Timed(F f) -> decltype(f()) {
     const double start = ThreadSeconds();
-    const int result = f();
+    const auto result = f();
     seconds += ThreadSeconds() - start;
     return result;
   }

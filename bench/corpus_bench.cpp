@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
   double megapixels = 0;
   std::size_t largestDecoded = 0;
   for (const auto& path : paths) {
-    if (LoadJpeg(path, work1, scratch, profile) != 0) continue;
+    if (LoadJpeg(path, work1, scratch, profile) != LoadResult::Ok) continue;
     Picture p{path, work1.Width(), work1.Height(), {}, {}};
     p.crop = ComputeCropSize(p.width, p.height, pair);
     const PixelSize target = ComputeReductionTarget(p.crop.width, p.crop.height, pair);

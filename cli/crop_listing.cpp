@@ -13,7 +13,7 @@
 #include "trim/format.h"
 #include "trim/geometry/crop.h"
 #include "trim/geometry/crop_positions_file.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim::cli {
 
@@ -92,7 +92,7 @@ int PrintCrops(const Options& options, const CropPositions& positions, std::FILE
     std::string line = RelativeToFolder(files[i], options.inputFolder) + '\t' + FormatPercent(place.x) + '\t' +
                        FormatPercent(place.y) + '\t';
     JpegDecoder decoder;
-    if (decoder.OpenFile(files[i], LoadLimits{}) != kOk) {
+    if (decoder.OpenFile(files[i], LoadLimits{}) != LoadResult::Ok) {
       std::fprintf(err, "%s: %s\n", files[i].c_str(), decoder.Reason().c_str());
       status = kExitFinishedWithErrors;
       line += "unreadable";

@@ -6,7 +6,6 @@
 #include "platform/file_system.h"
 #include "trim/bitmap.h"
 #include "trim/save/jpeg_save.h"
-#include "trim/result_codes.h"
 
 namespace {
 
@@ -76,7 +75,7 @@ int main(int argc, char** argv) {
   for (const DemoPicture& demo : kPictures) {
     const std::string path = folder + demo.path;
     PaintScene(picture, demo.width, demo.height, variant++);
-    if (phototrim::SaveJpeg(path, picture, {}, host) != phototrim::kOk) return 1;
+    if (phototrim::SaveJpeg(path, picture, {}, host) != phototrim::SaveResult::Ok) return 1;
     std::printf("%s (%d×%d)\n", path.c_str(), demo.width, demo.height);
   }
   return 0;

@@ -8,7 +8,7 @@
 #include "trim/bitmap.h"
 #include "trim/codec/heif_decoder.h"
 #include "trim/codec/upright_rows.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 #include "trim/save/carried_exif.h"
 
 using namespace phototrim;
@@ -20,24 +20,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LoadLimits limits;
   limits.maxPixels = std::uint64_t{1} << 22;
   HeifDecoder decoder;
-  int result = decoder.OpenMemory(data, size, limits);
-  if (result == kOk) {
+  LoadResult result = decoder.OpenMemory(data, size, limits);
+  if (result == LoadResult::Ok) {
     if (decoder.Width() < 1 || decoder.Height() < 1 ||
         std::uint64_t(decoder.Width()) * std::uint64_t(decoder.Height()) > limits.maxPixels)
       std::abort();  // an opened picture is within the limits
     result = decoder.Decode();
   }
-  if (result == kOk) {
+  if (result == LoadResult::Ok) {
     const PixelRect all{0, 0, decoder.Width(), decoder.Height()};
     UprightRows sink(work, scratch);
-    if (sink.Begin(HeifKeptRows(all)) == kOk && HeifRowsInto(decoder, all, sink) == kOk &&
+    if (sink.Begin(HeifKeptRows(all)) == LoadResult::Ok && HeifRowsInto(decoder, all, sink) == LoadResult::Ok &&
         (work.Width() != all.width || work.Height() != all.height))
       std::abort();  // every row came, into a picture of the size the boxes said
     const std::vector<std::uint8_t> exif = CarriedExif(decoder.Exif(), 64, 48, {});
     if (exif.size() > 65533) std::abort();
-  } else if (result != kLoadFailed && result != kOutOfMemory) {
+  } else if (result != LoadResult::Failed && result != LoadResult::OutOfMemory) {
     std::abort();  // no other result is defined for a load
-  } else if (result == kLoadFailed && decoder.Reason().empty()) {
+  } else if (result == LoadResult::Failed && decoder.Reason().empty()) {
     std::abort();  // a failure always says why
   }
   // The same bytes as an Exif block: what libexiv2 makes of hostile input never leaves unchecked.

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "trim/geometry/orientation.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -27,11 +28,11 @@ class RowSink {
   // Room for the next rows: up to `wanted` (at most kMaxRowsOffered) buffers of a decoded row each;
   // returns how many (at least 1 while rows are still to come).
   virtual int NextRows(std::uint8_t** rows, int wanted) = 0;
-  // The first `count` buffers of the last NextRows now hold the next rows. kOk, or a code that ends
-  // the decode (kStopped, kOutOfMemory).
-  virtual int RowsFilled(int count) = 0;
-  // Every kept row has come. kOk or kOutOfMemory.
-  virtual int Finish() = 0;
+  // The first `count` buffers of the last NextRows now hold the next rows. Ok, or what ends the
+  // decode (Stopped, OutOfMemory).
+  virtual LoadResult RowsFilled(int count) = 0;
+  // Every kept row has come. Ok, Stopped or OutOfMemory.
+  virtual LoadResult Finish() = 0;
 };
 
 }  // namespace phototrim

@@ -6,7 +6,7 @@
 
 #include "trim/bitmap.h"
 #include "trim/codec/row_sink.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim::testing {
 
@@ -16,8 +16,8 @@ inline KeptRows KeptRowsWithMargin(const Bitmap& stored, int margin, int orienta
 }
 
 // Feeds every row of `stored`, at most `batch` at a time, with filler bytes in the margins (the
-// sink began with KeptRowsWithMargin). The first result other than kOk, or kOk.
-inline int FeedRows(RowSink& sink, const Bitmap& stored, int margin, int batch) {
+// sink began with KeptRowsWithMargin). The first result other than Ok, or Ok.
+inline LoadResult FeedRows(RowSink& sink, const Bitmap& stored, int margin, int batch) {
   const std::size_t decoded = static_cast<std::size_t>(stored.Width() + 2 * margin) * 3;
   for (int done = 0; done < stored.Height();) {
     std::uint8_t* rows[16];
@@ -26,7 +26,7 @@ inline int FeedRows(RowSink& sink, const Bitmap& stored, int margin, int batch) 
       std::memset(rows[i], 0xEE, decoded);
       std::memcpy(rows[i] + 3 * margin, stored.Row(done + i), static_cast<std::size_t>(stored.Width()) * 3);
     }
-    if (const int filled = sink.RowsFilled(n); filled != kOk) return filled;
+    if (const LoadResult filled = sink.RowsFilled(n); filled != LoadResult::Ok) return filled;
     done += n;
   }
   return sink.Finish();

@@ -6,22 +6,22 @@
 #include "trim/codec/jpeg_decoder.h"
 #include "trim/geometry/orientation.h"
 #include "trim/codec/upright_rows.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
 namespace {
 
-int LoadWhole(JpegDecoder& decoder, int opened, Bitmap& work, Bitmap& scratch, std::vector<std::uint8_t>& colorProfile) {
-  int result = opened;
-  if (result == kOk) {
+LoadResult LoadWhole(JpegDecoder& decoder, LoadResult opened, Bitmap& work, Bitmap& scratch, std::vector<std::uint8_t>& colorProfile) {
+  LoadResult result = opened;
+  if (result == LoadResult::Ok) {
     const PixelRect whole{0, 0, decoder.Width(), decoder.Height()};
     UprightRows upright(work, scratch);
     result = decoder.Start(whole);
-    if (result == kOk) result = upright.Begin(KeptRowsOf(decoder, whole, AxesOf(decoder.Orientation())));
-    if (result == kOk) result = DecodeRowsInto(decoder, upright);
+    if (result == LoadResult::Ok) result = upright.Begin(KeptRowsOf(decoder, whole, AxesOf(decoder.Orientation())));
+    if (result == LoadResult::Ok) result = DecodeRowsInto(decoder, upright);
   }
-  if (result != kOk) {
+  if (result != LoadResult::Ok) {
     // A failure leaves the bitmap 1 x 1 and meaningless (its memory stays for the next picture).
     work.Reset(1, 1);
     return result;
@@ -30,15 +30,15 @@ int LoadWhole(JpegDecoder& decoder, int opened, Bitmap& work, Bitmap& scratch, s
     colorProfile = decoder.ColorProfile();
   } catch (const std::bad_alloc&) {
     work.Reset(1, 1);
-    return kOutOfMemory;
+    return LoadResult::OutOfMemory;
   }
-  return kOk;
+  return LoadResult::Ok;
 }
 
 }  // namespace
 
-int LoadJpeg(const std::string& path, Bitmap& work, Bitmap& scratch, std::vector<std::uint8_t>& colorProfile,
-             const LoadLimits& limits) {
+LoadResult LoadJpeg(const std::string& path, Bitmap& work, Bitmap& scratch, std::vector<std::uint8_t>& colorProfile,
+                    const LoadLimits& limits) {
   // Whatever happens, the previous picture and its profile are gone.
   work.Reset(1, 1);
   colorProfile.clear();
@@ -46,8 +46,8 @@ int LoadJpeg(const std::string& path, Bitmap& work, Bitmap& scratch, std::vector
   return LoadWhole(decoder, decoder.OpenFile(path, limits), work, scratch, colorProfile);
 }
 
-int LoadJpegFromMemory(const std::uint8_t* data, std::size_t size, Bitmap& work, Bitmap& scratch,
-                       std::vector<std::uint8_t>& colorProfile, const LoadLimits& limits) {
+LoadResult LoadJpegFromMemory(const std::uint8_t* data, std::size_t size, Bitmap& work, Bitmap& scratch,
+                              std::vector<std::uint8_t>& colorProfile, const LoadLimits& limits) {
   work.Reset(1, 1);
   colorProfile.clear();
   JpegDecoder decoder;

@@ -9,6 +9,7 @@
 
 #include "trim/bitmap.h"
 #include "trim/codec/load_limits.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -17,13 +18,13 @@ namespace phototrim {
 // Adobe CMYK/YCCK turned into RGB. The EXIF orientation is applied as the rows come, using a few
 // rows of `scratch` for quarter turns.
 // `colorProfile` receives the input's ICC profile when its data colour space is RGB, else is
-// cleared. Returns kOk, kLoadFailed for any fault of the file (including a premature end), or
-// kOutOfMemory.
-int LoadJpeg(const std::string& path, Bitmap& work, Bitmap& scratch, std::vector<std::uint8_t>& colorProfile,
-             const LoadLimits& limits = {});
+// cleared. Returns Ok, Failed for any fault of the file (including a premature end), or
+// OutOfMemory.
+LoadResult LoadJpeg(const std::string& path, Bitmap& work, Bitmap& scratch, std::vector<std::uint8_t>& colorProfile,
+                    const LoadLimits& limits = {});
 
 // The same from bytes in memory (the fuzzing entry point).
-int LoadJpegFromMemory(const std::uint8_t* data, std::size_t size, Bitmap& work, Bitmap& scratch,
-                       std::vector<std::uint8_t>& colorProfile, const LoadLimits& limits = {});
+LoadResult LoadJpegFromMemory(const std::uint8_t* data, std::size_t size, Bitmap& work, Bitmap& scratch,
+                              std::vector<std::uint8_t>& colorProfile, const LoadLimits& limits = {});
 
 }  // namespace phototrim

@@ -7,7 +7,6 @@
 #include "trim/geometry/crop.h"
 #include "trim/reduce/area_reduction.h"
 #include "trim/reduce/reduce_high_quality.h"
-#include "trim/result_codes.h"
 
 namespace phototrim {
 
@@ -21,49 +20,50 @@ int CentreSource(int target, int targetSize, int sourceSize) {
 
 }  // namespace
 
-int CropCentered(Bitmap& work, Bitmap& /*scratch*/, int cw, int ch) {
+StepResult CropCentered(Bitmap& work, Bitmap& /*scratch*/, int cw, int ch) {
   const int W = work.Width();
   const int H = work.Height();
-  if (CheckCrop(W, H, cw, ch, true) != CropCheck::Ok) return kCropRefused;
-  if (cw == W && ch == H) return kOk;
+  if (CheckCrop(W, H, cw, ch, true) != CropCheck::Ok) return StepResult::Refused;
+  if (cw == W && ch == H) return StepResult::Ok;
   // Nothing is copied: the picture becomes a window on the kept rectangle.
   const PixelRect rect = CentredRect(W, H, cw, ch);
-  if (!work.CutOut(rect.x, rect.y, cw, ch)) return kCropRefused;
-  return kOk;
+  if (!work.CutOut(rect.x, rect.y, cw, ch)) return StepResult::Refused;
+  return StepResult::Ok;
 }
 
-int ReducePlain(Bitmap& work, Bitmap& scratch, int tw, int th) {
+StepResult ReducePlain(Bitmap& work, Bitmap& scratch, int tw, int th) {
   const int W = work.Width();
   const int H = work.Height();
-  if (tw < 1 || th < 1) return kOutOfMemory;  // no bitmap can have that size
-  if (tw == W && th == H) return kOk;
-  if (!scratch.Reset(tw, th)) return kOutOfMemory;
+  if (tw < 1 || th < 1) return StepResult::OutOfMemory;  // no bitmap can have that size
+  if (tw == W && th == H) return StepResult::Ok;
+  if (!scratch.Reset(tw, th)) return StepResult::OutOfMemory;
   for (int y = 0; y < th; ++y) {
     const std::uint8_t* source = work.Row(CentreSource(y, th, H));
     std::uint8_t* target = scratch.Row(y);
     for (int x = 0; x < tw; ++x) std::memcpy(target + 3 * x, source + 3 * CentreSource(x, tw, W), 3);
   }
   work.Swap(scratch);
-  return kOk;
+  return StepResult::Ok;
 }
 
-int ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText,
-                          const std::function<bool()>& shouldStop, KernelSet kernelSet) {
+StepResult ReduceHighQualityWith(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText,
+                                 const std::function<bool()>& shouldStop, KernelSet kernelSet) {
   errorText.clear();
   const int W = image.Width();
   const int H = image.Height();
-  if (HighQualityRefused(W, H, w, h, true, errorText)) return kReduceRefused;
+  if (HighQualityRefused(W, H, w, h, true, errorText)) return StepResult::Refused;
 
   // Every source row is there from the start. Target row y goes over source row y (at the old row
   // length): the bands after it read only source rows from their first target row on (a span
   // starts at y1*H/h >= y1), so nothing still needed is overwritten. SetSize packs the rows.
   AreaReduction reduction;
   const auto row = [&image](int k) { return image.Row(k); };
-  if (reduction.Start({H, W, h, w, false, false}, planes, kernelSet, row, row, shouldStop) != kOk) return kOutOfMemory;
-  if (const int reduced = reduction.Arrived(H); reduced != kOk) return reduced;
+  if (reduction.Start({H, W, h, w, false, false}, planes, kernelSet, row, row, shouldStop) != ReduceResult::Ok)
+    return StepResult::OutOfMemory;
+  if (reduction.Arrived(H) != ReduceResult::Ok) return StepResult::Aborted;
   // Keeps the top-left w x h; shrinking needs no memory.
-  if (!image.SetSize(w, h)) return kOutOfMemory;
-  return kOk;
+  if (!image.SetSize(w, h)) return StepResult::OutOfMemory;
+  return StepResult::Ok;
 }
 
 }  // namespace phototrim

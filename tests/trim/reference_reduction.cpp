@@ -6,7 +6,6 @@
 
 #include "trim/format.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
 
 namespace phototrim::testing {
 
@@ -53,10 +52,10 @@ long long Weight(long long c, long long s, long long e) {
 
 }  // namespace
 
-int ReferenceReduceHighQuality(Bitmap& image, int w, int h, std::string& errorText, bool sizeLimit) {
+StepResult ReferenceReduceHighQuality(Bitmap& image, int w, int h, std::string& errorText, bool sizeLimit) {
   errorText.clear();
   const int W = image.Width(), H = image.Height();
-  if (!Admit(W, H, w, h, sizeLimit, errorText)) return kReduceRefused;
+  if (!Admit(W, H, w, h, sizeLimit, errorText)) return StepResult::Refused;
 
   std::vector<std::uint32_t> source(static_cast<std::size_t>(W) * H);
   for (int y = 0; y < H; ++y)
@@ -126,7 +125,7 @@ int ReferenceReduceHighQuality(Bitmap& image, int w, int h, std::string& errorTe
   // The width first, then the height, each keeping the top-left content.
   image.SetSize(w, H);
   image.SetSize(w, h);
-  return kOk;
+  return StepResult::Ok;
 }
 
 }  // namespace phototrim::testing

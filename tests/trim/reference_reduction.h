@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/whole_picture_steps.h"
 #include "trim/bitmap.h"
 
 namespace phototrim::testing {
@@ -11,6 +12,6 @@ namespace phototrim::testing {
 // Same results and refusals as ReduceHighQuality, never aborted: packed 0x00RRGGBB source and
 // reduced planes, each target pixel summed over its block of source pixels in 64 bits.
 // `sizeLimit`: refuse pictures larger than 6200 on a side, as the window always does.
-int ReferenceReduceHighQuality(Bitmap& image, int w, int h, std::string& errorText, bool sizeLimit = true);
+StepResult ReferenceReduceHighQuality(Bitmap& image, int w, int h, std::string& errorText, bool sizeLimit = true);
 
 }  // namespace phototrim::testing

@@ -7,7 +7,6 @@
 #include "support/picture_files.h"
 #include "support/whole_picture_steps.h"
 #include "trim/geometry/crop.h"
-#include "trim/result_codes.h"
 
 namespace phototrim {
 namespace {
@@ -76,7 +75,7 @@ TEST(CropCenteredTest, CutsExactlyTheCentredRectangle) {
     Bitmap original, work, scratch;
     FillRandom(original, c.W, c.H, 42);
     FillRandom(work, c.W, c.H, 42);
-    ASSERT_EQ(CropCentered(work, scratch, c.cw, c.ch), kOk);
+    ASSERT_EQ(CropCentered(work, scratch, c.cw, c.ch), StepResult::Ok);
     ASSERT_EQ(work.Width(), c.cw);
     ASSERT_EQ(work.Height(), c.ch);
     const auto want = Rectangle(original, c.x0, c.y0, c.cw, c.ch);
@@ -104,7 +103,7 @@ TEST(CropCenteredTest, RefusesAndChangesNothing) {
     Bitmap work, scratch;
     FillRandom(work, c.W, c.H, 1);
     const std::vector<std::uint8_t> before(work.Row(0), work.Row(0) + work.Stride() * c.H);
-    EXPECT_EQ(CropCentered(work, scratch, c.cw, c.ch), kCropRefused);
+    EXPECT_EQ(CropCentered(work, scratch, c.cw, c.ch), StepResult::Refused);
     EXPECT_EQ(work.Width(), c.W);
     EXPECT_EQ(work.Height(), c.H);
     EXPECT_EQ(std::memcmp(work.Row(0), before.data(), before.size()), 0);
@@ -112,7 +111,7 @@ TEST(CropCenteredTest, RefusesAndChangesNothing) {
   // 6200 itself is accepted.
   Bitmap work, scratch;
   FillRandom(work, 6300, 4, 1);
-  EXPECT_EQ(CropCentered(work, scratch, 6200, 4), kOk);
+  EXPECT_EQ(CropCentered(work, scratch, 6200, 4), StepResult::Ok);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include "support/test_folder.h"
 #include "trim/save/jpeg_save.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
 
 namespace phototrim {
 namespace {
@@ -17,10 +16,10 @@ TEST(SaveEncodedJpeg, SameBytesAsADirectSave) {
   const std::vector<std::uint8_t> profile;
   std::vector<std::string> notices;
   const SaveJpegHost host{[] { return 75; }, [&](const std::string& text) { notices.push_back(text); }};
-  ASSERT_EQ(SaveJpeg(folder / "direct/a.jpg", picture, profile, host), kOk);
+  ASSERT_EQ(SaveJpeg(folder / "direct/a.jpg", picture, profile, host), SaveResult::Ok);
   EncodedJpeg encoded;
   ASSERT_TRUE(encoded.Encode(picture, profile, 75));
-  ASSERT_EQ(SaveEncodedJpeg(folder / "ahead/deeper/a.jpg", encoded, host), kOk);
+  ASSERT_EQ(SaveEncodedJpeg(folder / "ahead/deeper/a.jpg", encoded, host), SaveResult::Ok);
   EXPECT_EQ(testing::ReadBytes(folder / "direct/a.jpg"), testing::ReadBytes(folder / "ahead/deeper/a.jpg"));
   EXPECT_TRUE(notices.empty());
 }
@@ -30,7 +29,7 @@ TEST(SaveEncodedJpeg, NothingEncodedFailsLikeAFailedEncodeAndLeavesNothing) {
   std::vector<std::string> notices;
   const SaveJpegHost host{[] { return 90; }, [&](const std::string& text) { notices.push_back(text); }};
   const EncodedJpeg nothing;
-  EXPECT_EQ(SaveEncodedJpeg(folder / "out/a.jpg", nothing, host), kSaveWriteFailed);
+  EXPECT_EQ(SaveEncodedJpeg(folder / "out/a.jpg", nothing, host), SaveResult::WriteFailed);
   EXPECT_EQ(notices, std::vector<std::string>{text::kSaveFailed});
   EXPECT_TRUE(testing::ListFilesBelow(folder / "out").empty());
 }

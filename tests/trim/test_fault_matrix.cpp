@@ -22,7 +22,7 @@
 #include "trim/format.h"
 #include "support/jpeg_load.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 namespace {
@@ -71,7 +71,7 @@ bool NoTemporaryFileBelow(const std::string& folder) {
 bool LoadsWhole(const std::string& path) {
   Bitmap picture, scratch;
   std::vector<std::uint8_t> profile;
-  return LoadJpeg(path, picture, scratch, profile) == kOk;
+  return LoadJpeg(path, picture, scratch, profile) == LoadResult::Ok;
 }
 
 // Whether this sandbox lets a child mount (as root, or as root of a user namespace); why not if not.

@@ -13,7 +13,7 @@
 #include "support/test_folder.h"
 #include "support/jpeg_load.h"
 #include "trim/collect/heif_names.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 #include "trim/run/batch_run.h"
 
 namespace phototrim {
@@ -118,7 +118,7 @@ TEST_F(HeifRunTest, DecodesUprightWithColourAndNeverTurnsTwice) {
     const std::string out = host.output + "/" + name.substr(0, name.rfind('.')) + ".jpg";
     Bitmap work, scratch;
     std::vector<std::uint8_t> profile;
-    ASSERT_EQ(LoadJpeg(out, work, scratch, profile), kOk);
+    ASSERT_EQ(LoadJpeg(out, work, scratch, profile), LoadResult::Ok);
     EXPECT_EQ(work.Width(), c.width);
     EXPECT_EQ(work.Height(), c.height);
     EXPECT_EQ(QuadrantsOf(work), c.quadrants);

@@ -12,7 +12,7 @@
 
 #include "support/picture_files.h"
 #include "support/test_folder.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 namespace {
@@ -29,7 +29,7 @@ using testing::WriteText;
 constexpr char kDjpeg[] = "/usr/bin/djpeg";
 
 struct Loaded {
-  int result = 0;
+  LoadResult result = LoadResult::Ok;
   Bitmap picture, scratch;
   Bytes profile;
 };
@@ -96,7 +96,7 @@ TEST(JpegLoad, PixelsEqualDjpegWithTheFloatIdct) {
     Bitmap reference;
     ASSERT_TRUE(testing::ReadPnm(pnm, reference)) << c.name;
     const Loaded loaded = LoadFile(jpeg);
-    ASSERT_EQ(loaded.result, kOk) << c.name;
+    ASSERT_EQ(loaded.result, LoadResult::Ok) << c.name;
     EXPECT_EQ(MaxDifference(loaded.picture, reference), 0) << c.name;
   }
 }
@@ -107,7 +107,7 @@ TEST(JpegLoad, GrayscaleBecomesThreeEqualChannels) {
   JpegOptions gray;
   gray.grayscale = true;
   const Loaded loaded = LoadBytes(Encoded(40, 30, gray));
-  ASSERT_EQ(loaded.result, kOk);
+  ASSERT_EQ(loaded.result, LoadResult::Ok);
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 40; ++x) {
       const std::uint8_t* p = loaded.picture.Row(y) + 3 * x;
@@ -125,12 +125,12 @@ TEST(JpegLoad, AdobeCmykAndYcckComeOutAsThePattern) {
   ycck.ycck = true;
   // The factory's CMYK rounds to within 1 of the inverse, and quality 100 adds a step or two.
   const Loaded fromCmyk = LoadBytes(EncodeJpeg(pattern, cmyk));
-  ASSERT_EQ(fromCmyk.result, kOk);
+  ASSERT_EQ(fromCmyk.result, LoadResult::Ok);
   EXPECT_LE(MaxDifference(fromCmyk.picture, pattern), 3);
   // YCCK halves the chroma resolution, which smears the checker edges; inside the cells (2 pixels
   // away from an edge) it is as close as plain CMYK.
   const Loaded fromYcck = LoadBytes(EncodeJpeg(pattern, ycck));
-  ASSERT_EQ(fromYcck.result, kOk);
+  ASSERT_EQ(fromYcck.result, LoadResult::Ok);
   int worst = 0;
   for (int y = 0; y < 48; ++y)
     for (int x = 0; x < 64; ++x)
@@ -145,14 +145,14 @@ TEST(JpegLoad, AdobeCmykAndYcckComeOutAsThePattern) {
 TEST(JpegLoad, ExifOrientationStandsThePictureUpright) {
   // 24 x 16 is asymmetric both ways, so every wrong turn or mirror shows.
   const Loaded plain = LoadBytes(Encoded(24, 16));
-  ASSERT_EQ(plain.result, kOk);
+  ASSERT_EQ(plain.result, LoadResult::Ok);
   for (bool little : {false, true}) {
     for (int orientation = 1; orientation <= 8; ++orientation) {
       JpegOptions options;
       options.orientation = orientation;
       options.exifLittleEndian = little;
       const Loaded turned = LoadBytes(Encoded(24, 16, options));
-      ASSERT_EQ(turned.result, kOk);
+      ASSERT_EQ(turned.result, LoadResult::Ok);
       Bitmap expected;
       testing::UprightCopy(plain.picture, orientation, expected);
       EXPECT_EQ(MaxDifference(turned.picture, expected), 0) << "orientation " << orientation << (little ? " II" : " MM");
@@ -173,7 +173,7 @@ TEST(JpegLoad, DamagedOrForeignApp1BlocksAreIgnored) {
     JpegOptions options;
     options.exif = block;
     const Loaded loaded = LoadBytes(Encoded(24, 16, options));
-    ASSERT_EQ(loaded.result, kOk);
+    ASSERT_EQ(loaded.result, LoadResult::Ok);
     EXPECT_EQ(MaxDifference(loaded.picture, plain.picture), 0);
   }
 }
@@ -223,7 +223,7 @@ TEST(JpegLoad, RefusesWhatIsNotAJpegFile) {
   for (const char* name : {"missing.jpg", "folder.jpg", "empty.jpg", "png.jpg", "random.jpg", "signature.jpg",
                            "text.jpg", "pipe.jpg"}) {
     const Loaded loaded = LoadFile(folder / name);
-    EXPECT_EQ(loaded.result, kLoadFailed) << name;
+    EXPECT_EQ(loaded.result, LoadResult::Failed) << name;
     EXPECT_EQ(loaded.picture.Width() * loaded.picture.Height(), 1) << name;
   }
 }
@@ -233,7 +233,7 @@ TEST(JpegLoad, ReadsNamesThatAreNotUtf8) {
   const std::string path = folder / "\x95\x5C\x8E\xA6.jpg";  // Shift-JIS bytes from an old archive
   WriteBytes(path, Encoded(20, 10));
   const Loaded loaded = LoadFile(path);
-  EXPECT_EQ(loaded.result, kOk);
+  EXPECT_EQ(loaded.result, LoadResult::Ok);
   EXPECT_EQ(loaded.picture.Width(), 20);
 }
 
@@ -272,13 +272,13 @@ TEST(JpegLoad, RefusesTruncatedFilesWhereverTheyAreCut) {
   for (const Cut& c : cuts) {
     Bytes cut(c.bytes->begin(), c.bytes->begin() + static_cast<std::ptrdiff_t>(c.size));
     const char* name = c.bytes == &baseline ? "baseline" : "progressive";
-    EXPECT_EQ(LoadBytes(cut).result, kLoadFailed) << name << " cut at " << c.size;
+    EXPECT_EQ(LoadBytes(cut).result, LoadResult::Failed) << name << " cut at " << c.size;
     if (!c.insideScanData) continue;
     cut.insert(cut.end(), {0xFF, 0xD9});
-    EXPECT_EQ(LoadBytes(cut).result, kLoadFailed) << name << " cut at " << c.size << ", end marker put back";
+    EXPECT_EQ(LoadBytes(cut).result, LoadResult::Failed) << name << " cut at " << c.size << ", end marker put back";
   }
-  EXPECT_EQ(LoadBytes(baseline).result, kOk);
-  EXPECT_EQ(LoadBytes(progressive).result, kOk);
+  EXPECT_EQ(LoadBytes(baseline).result, LoadResult::Ok);
+  EXPECT_EQ(LoadBytes(progressive).result, LoadResult::Ok);
 }
 
 // The file with its frame header (SOF0 or SOF2) claiming another size.
@@ -299,18 +299,18 @@ TEST(JpegLoad, RefusesGiantHeadersBeforeAllocatingPixels) {
   progressive.progressive = true;
   // Small files whose headers claim 3.6 and 0.9 gigapixels: refused from the header alone (a
   // decode would take gigabytes and half a minute).
-  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64), 60000, 60000)).result, kLoadFailed);
-  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64, progressive), 30000, 30000)).result, kLoadFailed);
+  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64), 60000, 60000)).result, LoadResult::Failed);
+  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64, progressive), 30000, 30000)).result, LoadResult::Failed);
   // Within the limit, but with the data of a far smaller picture: fails where the data runs out,
   // instead of decoding 16 megapixels of padding.
-  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64), 4000, 4000)).result, kLoadFailed);
-  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64, progressive), 4000, 4000)).result, kLoadFailed);
+  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64), 4000, 4000)).result, LoadResult::Failed);
+  EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64, progressive), 4000, 4000)).result, LoadResult::Failed);
   // The limit is the caller's: just above it fails, at it the picture loads.
-  EXPECT_EQ(LoadBytes(Encoded(41, 25), LoadLimits{1024, 500}).result, kLoadFailed);
-  EXPECT_EQ(LoadBytes(Encoded(32, 32), LoadLimits{1024, 500}).result, kOk);
+  EXPECT_EQ(LoadBytes(Encoded(41, 25), LoadLimits{1024, 500}).result, LoadResult::Failed);
+  EXPECT_EQ(LoadBytes(Encoded(32, 32), LoadLimits{1024, 500}).result, LoadResult::Ok);
   // Past the limit nothing stops the header, but the bitmap cannot hold 10.8 GB: out of memory.
   EXPECT_EQ(LoadBytes(WithClaimedSize(Encoded(64, 64), 60000, 60000), LoadLimits{std::uint64_t{1} << 40, 500}).result,
-            kOutOfMemory);
+            LoadResult::OutOfMemory);
 }
 
 TEST(JpegLoad, RefusesProgressiveFilesWithTooManyScans) {
@@ -319,13 +319,13 @@ TEST(JpegLoad, RefusesProgressiveFilesWithTooManyScans) {
   manyScans.grayscale = true;
   const Bytes jpeg = Encoded(16, 16, manyScans);
   ASSERT_EQ(ScanOffsets(jpeg).size(), 704u);  // a valid script: libjpeg encodes it as it is
-  EXPECT_EQ(LoadBytes(jpeg).result, kLoadFailed);
-  EXPECT_EQ(LoadBytes(jpeg, LoadLimits{std::uint64_t{1} << 28, 704}).result, kOk);
+  EXPECT_EQ(LoadBytes(jpeg).result, LoadResult::Failed);
+  EXPECT_EQ(LoadBytes(jpeg, LoadLimits{std::uint64_t{1} << 28, 704}).result, LoadResult::Ok);
   // The count is checked on ordinary progressive files too (libjpeg's simple script has 10 scans).
   JpegOptions progressive;
   progressive.progressive = true;
-  EXPECT_EQ(LoadBytes(Encoded(32, 32, progressive), LoadLimits{std::uint64_t{1} << 28, 9}).result, kLoadFailed);
-  EXPECT_EQ(LoadBytes(Encoded(32, 32, progressive), LoadLimits{std::uint64_t{1} << 28, 10}).result, kOk);
+  EXPECT_EQ(LoadBytes(Encoded(32, 32, progressive), LoadLimits{std::uint64_t{1} << 28, 9}).result, LoadResult::Failed);
+  EXPECT_EQ(LoadBytes(Encoded(32, 32, progressive), LoadLimits{std::uint64_t{1} << 28, 10}).result, LoadResult::Ok);
 }
 
 // `count` empty APP15 segments after SOI, each behind a junk byte: libjpeg skips each junk byte
@@ -341,9 +341,9 @@ TEST(JpegLoad, ToleratesAFewWarningsButNotHundreds) {
   const Bytes jpeg = Encoded(40, 30);
   const Loaded clean = LoadBytes(jpeg);
   const Loaded warned = LoadBytes(WithJunkSegments(jpeg, 100));
-  ASSERT_EQ(warned.result, kOk);
+  ASSERT_EQ(warned.result, LoadResult::Ok);
   EXPECT_EQ(MaxDifference(warned.picture, clean.picture), 0);
-  EXPECT_EQ(LoadBytes(WithJunkSegments(jpeg, 101)).result, kLoadFailed);
+  EXPECT_EQ(LoadBytes(WithJunkSegments(jpeg, 101)).result, LoadResult::Failed);
 }
 
 TEST(JpegLoad, SurvivesCorruptedData) {
@@ -358,8 +358,8 @@ TEST(JpegLoad, SurvivesCorruptedData) {
       Bytes bad = good;
       for (int flips = 0; flips < 1 + round % 8; ++flips)
         bad[dataStart + generator() % (bad.size() - dataStart)] = static_cast<std::uint8_t>(generator());
-      const int result = LoadBytes(bad).result;
-      EXPECT_TRUE(result == kOk || result == kLoadFailed) << round;
+      const LoadResult result = LoadBytes(bad).result;
+      EXPECT_TRUE(result == LoadResult::Ok || result == LoadResult::Failed) << round;
     }
   }
 }

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <concepts>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 #include "platform/file_system.h"
@@ -17,10 +19,13 @@
 #include "trim/format.h"
 #include "support/jpeg_load.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
 
 namespace phototrim {
 namespace {
+
+// A save's result and a load's are told apart by their types: one cannot pass for the other.
+static_assert(!std::equality_comparable_with<SaveResult, LoadResult>);
+static_assert(!std::is_convertible_v<SaveResult, int> && !std::is_convertible_v<LoadResult, int>);
 
 using Bytes = std::vector<std::uint8_t>;
 using testing::JpegSegment;
@@ -36,7 +41,7 @@ class JpegSave : public ::testing::Test {
   void SetUp() override { startFolder_ = CurrentFolder(); }
   void TearDown() override { SetCurrentFolder(startFolder_); }
 
-  int Save(const std::string& path, const Bitmap& picture, const Bytes& profile = {}) {
+  SaveResult Save(const std::string& path, const Bitmap& picture, const Bytes& profile = {}) {
     return SaveJpeg(path, picture, profile, host_);
   }
   // A file name that only a temporary file of ours can have.
@@ -85,7 +90,7 @@ TEST_F(JpegSave, BytesEqualCjpegWithTheFloatFdctAndForcedBaseline) {
       ASSERT_EQ(std::system(command.c_str()), 0) << command;
       quality_ = quality;
       qualityReads_ = 0;
-      ASSERT_EQ(Save(folder_ / "out/a.jpg", picture), kOk);
+      ASSERT_EQ(Save(folder_ / "out/a.jpg", picture), SaveResult::Ok);
       EXPECT_EQ(qualityReads_, 1);
       EXPECT_TRUE(ReadBytes(folder_ / "out/a.jpg") == ReadBytes(reference)) << width << "x" << height << " q" << quality;
     }
@@ -93,9 +98,9 @@ TEST_F(JpegSave, BytesEqualCjpegWithTheFloatFdctAndForcedBaseline) {
   // libjpeg's quality scaling treats 0 as 1.
   const Bitmap picture = Pattern(33, 20);
   quality_ = 0;
-  ASSERT_EQ(Save(folder_ / "q0.jpg", picture), kOk);
+  ASSERT_EQ(Save(folder_ / "q0.jpg", picture), SaveResult::Ok);
   quality_ = 1;
-  ASSERT_EQ(Save(folder_ / "q1.jpg", picture), kOk);
+  ASSERT_EQ(Save(folder_ / "q1.jpg", picture), SaveResult::Ok);
   EXPECT_TRUE(ReadBytes(folder_ / "q0.jpg") == ReadBytes(folder_ / "q1.jpg"));
   EXPECT_TRUE(notices_.empty());
 }
@@ -164,12 +169,12 @@ Bytes CheckLayout(const Bytes& jpeg) {
 
 TEST_F(JpegSave, WritesJfifBaselineAndTheProfileAndNothingElse) {
   const Bitmap picture = Pattern(50, 40);
-  ASSERT_EQ(Save(folder_ / "plain.jpg", picture), kOk);
+  ASSERT_EQ(Save(folder_ / "plain.jpg", picture), SaveResult::Ok);
   EXPECT_TRUE(CheckLayout(ReadBytes(folder_ / "plain.jpg")).empty());
   // 150000 bytes take three chunks; they must join to exactly the profile given.
   Bytes profile(150000);
   for (std::size_t i = 0; i < profile.size(); ++i) profile[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
-  ASSERT_EQ(Save(folder_ / "profile.jpg", picture, profile), kOk);
+  ASSERT_EQ(Save(folder_ / "profile.jpg", picture, profile), SaveResult::Ok);
   EXPECT_TRUE(CheckLayout(ReadBytes(folder_ / "profile.jpg")) == profile);
 }
 
@@ -183,49 +188,49 @@ TEST_F(JpegSave, CarriesNothingOfTheInputButAnRgbProfile) {
   testing::WriteJpeg(folder_ / "in.jpg", 30, 20, input);
   Bitmap work, scratch;
   Bytes profile;
-  ASSERT_EQ(LoadJpeg(folder_ / "in.jpg", work, scratch, profile), kOk);
-  ASSERT_EQ(Save(folder_ / "out.jpg", work, profile), kOk);
+  ASSERT_EQ(LoadJpeg(folder_ / "in.jpg", work, scratch, profile), LoadResult::Ok);
+  ASSERT_EQ(Save(folder_ / "out.jpg", work, profile), SaveResult::Ok);
   EXPECT_TRUE(CheckLayout(ReadBytes(folder_ / "out.jpg")).empty());
   EXPECT_EQ(testing::JpegSize(folder_ / "out.jpg"), std::make_pair(20, 30));  // stood upright by the load
 
   std::memcpy(input.iccProfile.data() + 16, "RGB ", 4);
   input.grayscale = false;
   testing::WriteJpeg(folder_ / "in.jpg", 30, 20, input);
-  ASSERT_EQ(LoadJpeg(folder_ / "in.jpg", work, scratch, profile), kOk);
-  ASSERT_EQ(Save(folder_ / "out.jpg", work, profile), kOk);
+  ASSERT_EQ(LoadJpeg(folder_ / "in.jpg", work, scratch, profile), LoadResult::Ok);
+  ASSERT_EQ(Save(folder_ / "out.jpg", work, profile), SaveResult::Ok);
   EXPECT_TRUE(CheckLayout(ReadBytes(folder_ / "out.jpg")) == input.iccProfile);
 }
 
 // ---- Folders ----
 
 TEST_F(JpegSave, RefusesPathsOfTwoBytesOrLess) {
-  for (const char* path : {"", "a", "/a"}) EXPECT_EQ(Save(path, Pattern(8, 8)), kSavePathTooShort) << path;
+  for (const char* path : {"", "a", "/a"}) EXPECT_EQ(Save(path, Pattern(8, 8)), SaveResult::PathTooShort) << path;
   EXPECT_EQ(notices_, std::vector<std::string>(3, text::kSaveNoFolder));
 }
 
 TEST_F(JpegSave, CreatesMissingFoldersAndLeavesTheCurrentFolderAlone) {
   ::umask(022);
   const std::string before = CurrentFolder();
-  ASSERT_EQ(Save(folder_ / "one/two/three/a.jpg", Pattern(30, 20)), kOk);
+  ASSERT_EQ(Save(folder_ / "one/two/three/a.jpg", Pattern(30, 20)), SaveResult::Ok);
   EXPECT_EQ(testing::JpegSize(folder_ / "one/two/three/a.jpg"), std::make_pair(30, 20));
   EXPECT_EQ(CurrentFolder(), before) << "workers open paths meanwhile: the process's folder stays";
   struct stat st {};
   ASSERT_EQ(::stat((folder_ / "one/two/three/a.jpg").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0644u);  // as any new file under the umask, not the 0600 of mkstemp
   // A doubled separator at the seam of folder and name.
-  ASSERT_EQ(Save(folder_ / "out//b.jpg", Pattern(30, 20)), kOk);
+  ASSERT_EQ(Save(folder_ / "out//b.jpg", Pattern(30, 20)), SaveResult::Ok);
   EXPECT_EQ(testing::JpegSize(folder_ / "out/b.jpg"), std::make_pair(30, 20));
   // A relative path is relative to the current folder.
   ASSERT_TRUE(SetCurrentFolder(folder_.Path()));
-  ASSERT_EQ(Save("rel/c.jpg", Pattern(30, 20)), kOk);
+  ASSERT_EQ(Save("rel/c.jpg", Pattern(30, 20)), SaveResult::Ok);
   EXPECT_EQ(ListFilesBelow(folder_ / "rel"), std::vector<std::string>{"c.jpg"});
   EXPECT_TRUE(notices_.empty());
 }
 
 TEST_F(JpegSave, AFileInPlaceOfTheFolderCannotBeCreated) {
   testing::WriteText(folder_ / "file", "x");
-  EXPECT_EQ(Save(folder_ / "file/a.jpg", Pattern(8, 8)), kSaveCannotCreateFolder);
-  EXPECT_EQ(Save(folder_ / "file/sub/a.jpg", Pattern(8, 8)), kSaveCannotCreateFolder);
+  EXPECT_EQ(Save(folder_ / "file/a.jpg", Pattern(8, 8)), SaveResult::CannotCreateFolder);
+  EXPECT_EQ(Save(folder_ / "file/sub/a.jpg", Pattern(8, 8)), SaveResult::CannotCreateFolder);
   EXPECT_EQ(notices_, (std::vector<std::string>{Format(text::kSaveCannotCreate, (folder_ / "file").c_str()),
                                                 Format(text::kSaveCannotCreate, (folder_ / "file/sub").c_str())}));
 }
@@ -234,14 +239,14 @@ TEST_F(JpegSave, AFileInPlaceOfTheFolderCannotBeCreated) {
 
 TEST_F(JpegSave, ReplacesAnExistingFileWhole) {
   WriteBytes(folder_ / "a.jpg", Bytes(100000, 0xAB));
-  ASSERT_EQ(Save(folder_ / "a.jpg", Pattern(40, 30)), kOk);
+  ASSERT_EQ(Save(folder_ / "a.jpg", Pattern(40, 30)), SaveResult::Ok);
   EXPECT_EQ(testing::JpegSize(folder_ / "a.jpg"), std::make_pair(40, 30));
   EXPECT_EQ(ListFilesBelow(folder_.Path()), std::vector<std::string>{"a.jpg"});
 }
 
 TEST_F(JpegSave, AFolderOfTheTargetNameIsNotReplaced) {
   testing::MakeFolders(folder_ / "a.jpg/inside");
-  EXPECT_EQ(Save(folder_ / "a.jpg", Pattern(8, 8)), kSaveWriteFailed);
+  EXPECT_EQ(Save(folder_ / "a.jpg", Pattern(8, 8)), SaveResult::WriteFailed);
   EXPECT_EQ(notices_, std::vector<std::string>{Format(text::kSaveWriteFailedBecause, std::strerror(EISDIR))});
   EXPECT_FALSE(TemporaryFileLeft());
   EXPECT_TRUE(FolderExists(folder_ / "a.jpg/inside"));
@@ -261,10 +266,10 @@ TEST_F(JpegSave, AWriteThatFailsHalfwayLeavesTheOldFileAndNoTemporaryFile) {
   rlimit limited = saved;
   limited.rlim_cur = 20000;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const int result = Save(folder_ / "a.jpg", noisy);
+  const SaveResult result = Save(folder_ / "a.jpg", noisy);
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
-  EXPECT_EQ(result, kSaveWriteFailed);
+  EXPECT_EQ(result, SaveResult::WriteFailed);
   EXPECT_EQ(notices_, std::vector<std::string>{Format(text::kSaveWriteFailedBecause, std::strerror(EFBIG))});
   EXPECT_TRUE(ReadBytes(folder_ / "a.jpg") == old);
   EXPECT_FALSE(TemporaryFileLeft());
@@ -274,11 +279,11 @@ TEST_F(JpegSave, ReadOnlyFolderAndReadOnlyTargetAreRefused) {
   if (::geteuid() == 0) GTEST_SKIP() << "running as root, for whom permission bits refuse nothing";
   testing::MakeFolders(folder_ / "locked");
   ASSERT_EQ(::chmod((folder_ / "locked").c_str(), 0555), 0);
-  EXPECT_EQ(Save(folder_ / "locked/a.jpg", Pattern(8, 8)), kSaveWriteFailed);
+  EXPECT_EQ(Save(folder_ / "locked/a.jpg", Pattern(8, 8)), SaveResult::WriteFailed);
   const Bytes old(300, 1);
   WriteBytes(folder_ / "kept.jpg", old);
   ASSERT_EQ(::chmod((folder_ / "kept.jpg").c_str(), 0444), 0);
-  EXPECT_EQ(Save(folder_ / "kept.jpg", Pattern(8, 8)), kSaveWriteFailed);
+  EXPECT_EQ(Save(folder_ / "kept.jpg", Pattern(8, 8)), SaveResult::WriteFailed);
   EXPECT_TRUE(ReadBytes(folder_ / "kept.jpg") == old);
   EXPECT_EQ(notices_, std::vector<std::string>(2, Format(text::kSaveWriteFailedBecause, std::strerror(EACCES))));
   EXPECT_FALSE(TemporaryFileLeft());

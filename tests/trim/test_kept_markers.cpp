@@ -9,7 +9,7 @@
 #include "support/picture_files.h"
 #include "trim/bitmap.h"
 #include "support/jpeg_load.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 namespace {
@@ -47,7 +47,7 @@ TEST(KeptMarkers, OnlyTheFirstExifAndTheProfileAreKeptOfAFileFullOfSegments) {
     const testing::ChildResult child = testing::RunInChild([&] {
       Bitmap work, scratch;
       std::vector<std::uint8_t> kept;
-      EXPECT_EQ(LoadJpegFromMemory(file.data(), file.size(), work, scratch, kept), kOk);
+      EXPECT_EQ(LoadJpegFromMemory(file.data(), file.size(), work, scratch, kept), LoadResult::Ok);
       EXPECT_EQ(std::make_pair(work.Width(), work.Height()), std::make_pair(24, 40));
       EXPECT_TRUE(kept == profile);
     });

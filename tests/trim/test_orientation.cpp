@@ -8,7 +8,7 @@
 #include "support/feed_rows.h"
 #include "support/picture_files.h"
 #include "trim/codec/upright_rows.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 namespace {
@@ -32,8 +32,8 @@ TEST(Orientation, EveryValueMatchesItsDefinitionAtSizesAroundTheTile) {
       for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{5, 3}}) {
         Bitmap chunk;
         UprightRows sink(picture, chunk);
-        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation)), kOk);
-        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), kOk);
+        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation)), LoadResult::Ok);
+        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), LoadResult::Ok);
         EXPECT_TRUE(SamePixels(picture, expected)) << w << "x" << h << " orientation " << orientation << " margin " << margin;
       }
     }

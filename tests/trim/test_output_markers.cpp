@@ -7,7 +7,6 @@
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
 #include "support/jpeg_load.h"
-#include "trim/result_codes.h"
 #include "trim/run/batch_run.h"
 
 namespace phototrim {
@@ -62,7 +61,7 @@ Output RunWith(const std::function<void(ScriptedHost&)>& set, WorkThreads thread
   out.bytes = ReadBytes(folder / "out/a.jpg");
   Bitmap scratch;
   std::vector<std::uint8_t> profile;
-  EXPECT_EQ(LoadJpeg(folder / "out/a.jpg", out.pixels, scratch, profile), kOk);
+  EXPECT_EQ(LoadJpeg(folder / "out/a.jpg", out.pixels, scratch, profile), LoadResult::Ok);
   for (const JpegSegment& s : JpegSegments(out.bytes))
     if (s.marker == 0xE1 && s.payloadSize > 6)
       Exiv2::ExifParser::decode(out.exif, out.bytes.data() + s.payloadOffset + 6, static_cast<std::uint32_t>(s.payloadSize - 6));

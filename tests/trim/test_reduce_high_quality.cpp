@@ -16,7 +16,7 @@
 #include "support/whole_picture_steps.h"
 #include "trim/reduce/reduction_kernels.h"
 #include "trim/reference_reduction.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 #include "trim/reduce/sharpen.h"
 
 namespace phototrim {
@@ -26,7 +26,7 @@ using testing::FillRandom;
 using testing::ReferenceReduceHighQuality;
 
 // The whole-picture reduction stopped by a host's event pump, on the fastest kernels.
-int ReduceHighQuality(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText, EventPump& pump) {
+StepResult ReduceHighQuality(Bitmap& image, int w, int h, ReductionPlanes& planes, std::string& errorText, EventPump& pump) {
   return ReduceHighQualityWith(image, w, h, planes, errorText, [&pump] { return pump.ShouldStop(); }, BestKernelSet());
 }
 
@@ -62,7 +62,7 @@ std::string Difference(const Bitmap& got, const Bitmap& want) {
   return text;
 }
 
-int Reduce(Bitmap& image, int w, int h, std::string& errorText, KernelSet set = BestKernelSet()) {
+StepResult Reduce(Bitmap& image, int w, int h, std::string& errorText, KernelSet set = BestKernelSet()) {
   ReductionPlanes planes;
   return ReduceHighQualityWith(image, w, h, planes, errorText, [] { return false; }, set);
 }
@@ -80,7 +80,7 @@ void ExpectSameAsReference(int W, int H, int w, int h, std::uint32_t seed) {
   Bitmap want;
   FillRandom(want, W, H, seed);
   std::string wantText;
-  const int wantResult = ReferenceReduceHighQuality(want, w, h, wantText);
+  const StepResult wantResult = ReferenceReduceHighQuality(want, w, h, wantText);
   for (KernelSet set : SupportedSets()) {
     SCOPED_TRACE(::testing::Message() << "kernel set " << KernelSetName(set));
     Bitmap got;
@@ -123,7 +123,7 @@ TEST(ReduceHighQualityTest, RefusesWithTheExactReasonAndLeavesThePictureAlone) {
     std::string reason = "left from before";
     bool flag = false;
     EventPump pump(nullptr, flag);
-    EXPECT_EQ(ReduceHighQuality(image, c.w, c.h, planes, reason, pump), kReduceRefused);
+    EXPECT_EQ(ReduceHighQuality(image, c.w, c.h, planes, reason, pump), StepResult::Refused);
     EXPECT_EQ(reason, c.reason);
     EXPECT_EQ(image.Width(), c.W);
     EXPECT_EQ(image.Height(), c.H);
@@ -139,7 +139,7 @@ TEST(ReduceHighQualityTest, AcceptsTheLimitsThemselves) {
     Bitmap image;
     FillRandom(image, c[0], c[1], 3);
     std::string reason = "left from before";
-    EXPECT_EQ(Reduce(image, c[2], c[3], reason), kOk) << c[0] << "x" << c[1];
+    EXPECT_EQ(Reduce(image, c[2], c[3], reason), StepResult::Ok) << c[0] << "x" << c[1];
     EXPECT_EQ(reason, "");
     EXPECT_EQ(image.Width(), c[2]);
     EXPECT_EQ(image.Height(), c[3]);
@@ -224,13 +224,13 @@ TEST(ReduceHighQualityTest, FedRowByRowInAnyOrientationIsTheWholePictureReductio
       FillRandom(stored, turned ? c[1] : c[0], turned ? c[0] : c[1], static_cast<std::uint32_t>(c[0] + orientation));
       testing::UprightCopy(stored, orientation, want);
       std::string reason;
-      ASSERT_EQ(Reduce(want, c[2], c[3], reason), kOk);
+      ASSERT_EQ(Reduce(want, c[2], c[3], reason), StepResult::Ok);
       for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{7, 3}}) {
         ReductionPlanes planes;
         Bitmap got, scratch;
         HighQualityRows sink(planes, got, scratch, [] { return false; });
-        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), c[2], c[3]), kOk);
-        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), kOk);
+        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), c[2], c[3]), LoadResult::Ok);
+        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), LoadResult::Ok);
         ASSERT_TRUE(got.Width() == c[2] && got.Height() == c[3] && Bytes(got) == Bytes(want)) << Difference(got, want);
       }
     }
@@ -245,12 +245,12 @@ TEST(ReduceHighQualityTest, WithoutTheSizeLimitLargerPicturesFollowTheSameRule) 
   Bitmap stored, want;
   FillRandom(stored, 6300, 120, 4);
   FillRandom(want, 6300, 120, 4);
-  ASSERT_EQ(ReferenceReduceHighQuality(want, 3150, 60, reason, false), kOk);
+  ASSERT_EQ(ReferenceReduceHighQuality(want, 3150, 60, reason, false), StepResult::Ok);
   ReductionPlanes planes;
   Bitmap got, scratch;
   HighQualityRows sink(planes, got, scratch, [] { return false; });
-  ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, 0, 1), 3150, 60), kOk);
-  ASSERT_EQ(testing::FeedRows(sink, stored, 0, 16), kOk);
+  ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, 0, 1), 3150, 60), LoadResult::Ok);
+  ASSERT_EQ(testing::FeedRows(sink, stored, 0, 16), LoadResult::Ok);
   EXPECT_TRUE(Bytes(got) == Bytes(want)) << Difference(got, want);
 }
 
@@ -258,7 +258,7 @@ TEST(ReduceHighQualityTest, UniformColourStays) {
   Bitmap image;
   Fill(image, 93, 60, 40, 200, 120);
   std::string reason;
-  ASSERT_EQ(Reduce(image, 31, 20, reason), kOk);
+  ASSERT_EQ(Reduce(image, 31, 20, reason), StepResult::Ok);
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 31; ++x) {
       ASSERT_EQ(image.Row(y)[3 * x + 0], 40);
@@ -272,7 +272,7 @@ TEST(ReduceHighQualityTest, ColourOfZeroLuminanceTurnsBlackInside) {
   Bitmap image;
   Fill(image, 40, 40, 0, 1, 2);
   std::string reason;
-  ASSERT_EQ(Reduce(image, 10, 10, reason), kOk);
+  ASSERT_EQ(Reduce(image, 10, 10, reason), StepResult::Ok);
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 10; ++x) {
       const bool border = x == 0 || y == 0 || x == 9 || y == 9;
@@ -290,7 +290,7 @@ TEST(ReduceHighQualityTest, BrighterPixelGetsBrighter) {
   Fill(image, 10, 10, 100, 100, 100);
   for (int y = 4; y < 6; ++y) std::memset(image.Row(y) + 3 * 4, 120, 6);
   std::string reason;
-  ASSERT_EQ(Reduce(image, 5, 5, reason), kOk);
+  ASSERT_EQ(Reduce(image, 5, 5, reason), StepResult::Ok);
   const std::uint8_t* centre = image.Row(2) + 3 * 2;
   EXPECT_EQ(centre[0], 130);
   EXPECT_EQ(centre[1], 130);
@@ -310,7 +310,7 @@ TEST(ReduceHighQualityTest, AbortStopsAtOnceWithNoReason) {
     bool abort = true;
     EventPump pump(nullptr, abort);
     std::string reason = "left from before";
-    EXPECT_EQ(ReduceHighQuality(image, 100, 80, planes, reason, pump), kReduceAborted);
+    EXPECT_EQ(ReduceHighQuality(image, 100, 80, planes, reason, pump), StepResult::Aborted);
     EXPECT_EQ(reason, "");
   }
   // Count the stop tests of a whole reduction, then stop at the first, a middle and the last one:
@@ -321,7 +321,8 @@ TEST(ReduceHighQualityTest, AbortStopsAtOnceWithNoReason) {
     FillRandom(whole, 300, 240, 5);
     ReductionPlanes planes;
     std::string reason;
-    ASSERT_EQ(ReduceHighQualityWith(whole, 100, 80, planes, reason, [&] { return ++tests < 0; }, BestKernelSet()), kOk);
+    ASSERT_EQ(ReduceHighQualityWith(whole, 100, 80, planes, reason, [&] { return ++tests < 0; }, BestKernelSet()),
+              StepResult::Ok);
   }
   ASSERT_GE(tests, 80 + 80 / kBandRows);  // once per band averaged and once per row sharpened
   for (int stopAt : {1, tests / 2, tests}) {
@@ -331,7 +332,7 @@ TEST(ReduceHighQualityTest, AbortStopsAtOnceWithNoReason) {
     std::string reason;
     int asked = 0;
     EXPECT_EQ(ReduceHighQualityWith(part, 100, 80, planes, reason, [&] { return ++asked == stopAt; }, BestKernelSet()),
-              kReduceAborted);
+              StepResult::Aborted);
     EXPECT_EQ(asked, stopAt);  // nothing more is asked, nothing more computed
     EXPECT_EQ(reason, "");
   }
@@ -351,7 +352,7 @@ TEST(ReduceHighQualityTest, HostAbortThroughThePumpStopsInEitherPass) {
     int pumps = 0;
     EventPump pump([&] { abortRequested = ++pumps == abortAt; }, abortRequested, EventPump::Clock::duration{});
     std::string reason = "left from before";
-    EXPECT_EQ(ReduceHighQuality(image, 100, 80, planes, reason, pump), kReduceAborted) << abortAt;
+    EXPECT_EQ(ReduceHighQuality(image, 100, 80, planes, reason, pump), StepResult::Aborted) << abortAt;
     EXPECT_EQ(pumps, abortAt);
     EXPECT_EQ(reason, "");
   }
@@ -365,12 +366,12 @@ TEST(ReduceHighQualityTest, WorkMemoryStaysSmallAndIsKept) {
   std::string reason;
   bool flag = false;
   EventPump pump(nullptr, flag);
-  ASSERT_EQ(ReduceHighQuality(image, 600, 400, planes, reason, pump), kOk);
+  ASSERT_EQ(ReduceHighQuality(image, 600, 400, planes, reason, pump), StepResult::Ok);
   const std::size_t held = planes.Bytes();
   EXPECT_GT(held, 0u);
   EXPECT_LT(held, 600u * 400u);  // well under one target picture; no source copy
   FillRandom(image, 1200, 800, 9);
-  ASSERT_EQ(ReduceHighQuality(image, 300, 200, planes, reason, pump), kOk);
+  ASSERT_EQ(ReduceHighQuality(image, 300, 200, planes, reason, pump), StepResult::Ok);
   EXPECT_EQ(planes.Bytes(), held);  // a smaller job reuses what is there
 }
 

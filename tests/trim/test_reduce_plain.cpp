@@ -8,7 +8,7 @@
 #include "support/picture_files.h"
 #include "support/whole_picture_steps.h"
 #include "trim/reduce/reduce_plain.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 namespace {
@@ -22,7 +22,7 @@ void ExpectPointSampled(int W, int H, int tw, int th) {
   Bitmap source, work, scratch;
   FillRandom(source, W, H, 77);
   FillRandom(work, W, H, 77);
-  ASSERT_EQ(ReducePlain(work, scratch, tw, th), kOk);
+  ASSERT_EQ(ReducePlain(work, scratch, tw, th), StepResult::Ok);
   ASSERT_EQ(work.Width(), tw);
   ASSERT_EQ(work.Height(), th);
   for (int y = 0; y < th; ++y) {
@@ -52,7 +52,7 @@ TEST(ReducePlainTest, SinglePixelTargetTakesTheCentre) {
   Bitmap source, work, scratch;
   FillRandom(source, 5, 7, 3);
   FillRandom(work, 5, 7, 3);
-  ASSERT_EQ(ReducePlain(work, scratch, 1, 1), kOk);
+  ASSERT_EQ(ReducePlain(work, scratch, 1, 1), StepResult::Ok);
   ASSERT_EQ(work.Width(), 1);
   EXPECT_EQ(std::memcmp(work.Row(0), source.Row(3) + 3 * 2, 3), 0);
 }
@@ -61,14 +61,14 @@ TEST(ReducePlainTest, FlatPictureStaysFlatAndSameSizeStaysAsIs) {
   Bitmap work, scratch;
   work.Reset(120, 90);
   std::memset(work.Row(0), 0x5A, work.Stride() * 90);
-  ASSERT_EQ(ReducePlain(work, scratch, 37, 11), kOk);
+  ASSERT_EQ(ReducePlain(work, scratch, 37, 11), StepResult::Ok);
   for (int y = 0; y < 11; ++y)
     for (std::size_t i = 0; i < work.Stride(); ++i) ASSERT_EQ(work.Row(y)[i], 0x5A);
 
   Bitmap source;
   FillRandom(source, 40, 30, 8);
   FillRandom(work, 40, 30, 8);
-  ASSERT_EQ(ReducePlain(work, scratch, 40, 30), kOk);
+  ASSERT_EQ(ReducePlain(work, scratch, 40, 30), StepResult::Ok);
   EXPECT_EQ(std::memcmp(work.Row(0), source.Row(0), source.Stride() * 30), 0);
 }
 
@@ -79,12 +79,12 @@ TEST(ReducePlainTest, FedRowByRowInAnyOrientationIsTheWholePictureReduction) {
       Bitmap stored, want, scratch;
       FillRandom(stored, turned ? H : W, turned ? W : H, static_cast<std::uint32_t>(W + orientation));
       testing::UprightCopy(stored, orientation, want);
-      ASSERT_EQ(ReducePlain(want, scratch, tw, th), kOk);
+      ASSERT_EQ(ReducePlain(want, scratch, tw, th), StepResult::Ok);
       for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{5, 3}}) {
         Bitmap got;
         PlainRows sink(got, scratch);
-        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), tw, th), kOk);
-        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), kOk);
+        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), tw, th), LoadResult::Ok);
+        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), LoadResult::Ok);
         ASSERT_TRUE(got.Width() == tw && got.Height() == th);
         for (int y = 0; y < th; ++y)
           ASSERT_EQ(std::memcmp(got.Row(y), want.Row(y), static_cast<std::size_t>(tw) * 3), 0)

@@ -7,7 +7,7 @@
 
 #include "support/picture_files.h"
 #include "support/test_folder.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 #include "trim/thumbs/thumbnail_decode.h"
 
 namespace phototrim {
@@ -41,7 +41,7 @@ TEST(Thumbnail, DecodedUprightWithTheWholePictureSizeAndDamageFails) {
   testing::WriteJpeg(folder / "turned.jpg", 1200, 800, turned);
   Thumbnail thumb;
   std::string reason;
-  ASSERT_EQ(DecodeThumbnail(folder / "turned.jpg", 150, thumb, reason), kOk) << reason;
+  ASSERT_EQ(DecodeThumbnail(folder / "turned.jpg", 150, thumb, reason), LoadResult::Ok) << reason;
   EXPECT_EQ(thumb.width, 800);
   EXPECT_EQ(thumb.height, 1200);
   EXPECT_EQ(thumb.pixels.Width(), 100);  // 1/8 of the stored 800 rows, now columns
@@ -52,7 +52,7 @@ TEST(Thumbnail, DecodedUprightWithTheWholePictureSizeAndDamageFails) {
   testing::WriteBytes(folder / "empty.jpg", {});
   for (const char* name : {"cut.jpg", "empty.jpg", "missing.jpg"}) {
     reason.clear();
-    EXPECT_EQ(DecodeThumbnail(folder / name, 150, thumb, reason), kLoadFailed) << name;
+    EXPECT_EQ(DecodeThumbnail(folder / name, 150, thumb, reason), LoadResult::Failed) << name;
     EXPECT_FALSE(reason.empty()) << name;
   }
 }
@@ -97,7 +97,7 @@ TEST(Thumbnail, EmbeddedOneUsedOnlyWhenFaithfulAndLargeEnough) {
     EmbedThumbnail(folder / "a.jpg", c.width, c.height, 77, c.bars);
     Thumbnail thumb;
     std::string reason;
-    ASSERT_EQ(DecodeThumbnail(folder / "a.jpg", c.longSide, thumb, reason), kOk) << c.name << ": " << reason;
+    ASSERT_EQ(DecodeThumbnail(folder / "a.jpg", c.longSide, thumb, reason), LoadResult::Ok) << c.name << ": " << reason;
     EXPECT_EQ(thumb.width, 800) << c.name;
     EXPECT_EQ(thumb.height, 1200) << c.name;
     // Turned upright like the picture: the thumbnail's rows become columns.

@@ -10,7 +10,7 @@
 #include "support/picture_files.h"
 #include "support/test_folder.h"
 #include "support/jpeg_load.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 namespace {
@@ -32,18 +32,18 @@ Bytes Encoded(int width, int height, const JpegOptions& options) {
 // decodes fewer columns than the picture has (the window decode).
 int DifferingBytes(const Bytes& jpeg, const Bitmap& whole, const PixelRect& rect, bool& narrowed) {
   JpegDecoder decoder;
-  if (decoder.OpenMemory(jpeg.data(), jpeg.size(), LoadLimits{}) != kOk || decoder.Start(rect) != kOk) return -1;
+  if (decoder.OpenMemory(jpeg.data(), jpeg.size(), LoadLimits{}) != LoadResult::Ok || decoder.Start(rect) != LoadResult::Ok) return -1;
   narrowed = narrowed || decoder.DecodedWidth() < decoder.Width();
   std::vector<std::uint8_t> row(static_cast<std::size_t>(decoder.DecodedWidth()) * 3);
   int differing = 0;
   for (int y = rect.y; y < rect.y + rect.height; ++y) {
     std::uint8_t* rows[1] = {row.data()};
     int got = 0;
-    if (decoder.ReadKeptRows(rows, 1, got) != kOk || got != 1) return -1;
+    if (decoder.ReadKeptRows(rows, 1, got) != LoadResult::Ok || got != 1) return -1;
     const std::uint8_t* kept = row.data() + 3 * (rect.x - decoder.DecodedLeft());
     for (int i = 0; i < rect.width * 3; ++i) differing += kept[i] != whole.Row(y)[3 * rect.x + i];
   }
-  return decoder.Finish() == kOk ? differing : -1;
+  return decoder.Finish() == LoadResult::Ok ? differing : -1;
 }
 
 TEST(WindowDecode, KeptPixelsAreThoseOfTheWholeDecode) {
@@ -82,7 +82,7 @@ TEST(WindowDecode, KeptPixelsAreThoseOfTheWholeDecode) {
       const Bytes jpeg = Encoded(W, H, variant.options);
       Bitmap whole, scratch;
       std::vector<std::uint8_t> profile;
-      ASSERT_EQ(LoadJpegFromMemory(jpeg.data(), jpeg.size(), whole, scratch, profile), kOk) << variant.name;
+      ASSERT_EQ(LoadJpegFromMemory(jpeg.data(), jpeg.size(), whole, scratch, profile), LoadResult::Ok) << variant.name;
       // The whole picture, a centred crop of each kind, and random windows.
       std::vector<PixelRect> windows = {{0, 0, W, H}, {W / 7, 0, W - W / 7 - W / 9, H}, {0, H / 5, W, H - H / 5 - H / 6}};
       for (int i = 0; i < 12; ++i) {
@@ -107,12 +107,12 @@ TEST(WindowDecode, DamageOutsideTheWindowFailsTheFile) {
   for (const std::size_t size : {jpeg.size() * 3 / 4, jpeg.size() - 4}) {
     const Bytes cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(size));
     JpegDecoder decoder;
-    ASSERT_EQ(decoder.OpenMemory(cut.data(), cut.size(), LoadLimits{}), kOk);
-    ASSERT_EQ(decoder.Start({100, 8, 50, 40}), kOk);
+    ASSERT_EQ(decoder.OpenMemory(cut.data(), cut.size(), LoadLimits{}), LoadResult::Ok);
+    ASSERT_EQ(decoder.Start({100, 8, 50, 40}), LoadResult::Ok);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(decoder.DecodedWidth()) * 3);
     std::uint8_t* rows[1] = {row.data()};
-    for (int got = 1; got == 1;) ASSERT_EQ(decoder.ReadKeptRows(rows, 1, got), kOk);
-    EXPECT_EQ(decoder.Finish(), kLoadFailed) << size;
+    for (int got = 1; got == 1;) ASSERT_EQ(decoder.ReadKeptRows(rows, 1, got), LoadResult::Ok);
+    EXPECT_EQ(decoder.Finish(), LoadResult::Failed) << size;
     EXPECT_EQ(decoder.Reason(), "Premature end of JPEG file");
   }
 }
@@ -126,12 +126,12 @@ TEST(WindowDecode, FailuresSayWhy) {
   };
   for (const auto& [path, reason] : cases) {
     JpegDecoder decoder;
-    EXPECT_EQ(decoder.OpenFile(path, LoadLimits{}), kLoadFailed);
+    EXPECT_EQ(decoder.OpenFile(path, LoadLimits{}), LoadResult::Failed);
     EXPECT_EQ(decoder.Reason(), reason);
   }
   JpegDecoder decoder;
   const Bytes text = {'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'};
-  EXPECT_EQ(decoder.OpenMemory(text.data(), text.size(), LoadLimits{}), kLoadFailed);
+  EXPECT_EQ(decoder.OpenMemory(text.data(), text.size(), LoadLimits{}), LoadResult::Failed);
   EXPECT_EQ(decoder.Reason(), "Not a JPEG file: starts with 0x6e 0x6f");
 }
 

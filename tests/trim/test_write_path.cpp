@@ -11,7 +11,6 @@
 #include "support/test_folder.h"
 #include "trim/format.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
 #include "trim/run/batch_run.h"
 #include "trim/save/jpeg_save.h"
 
@@ -59,7 +58,7 @@ class WritePath : public ::testing::Test {
   void TearDown() override { SetCurrentFolder(start_); }
 
   // Saves to `path` through `calls`, directly or from a picture encoded ahead.
-  int Save(const std::string& path, RecordingCalls& calls, bool ahead) {
+  SaveResult Save(const std::string& path, RecordingCalls& calls, bool ahead) {
     if (picture_.Width() != 400) {
       testing::FillRandom(picture_, 400, 300, 9);  // about 250 KB at quality 100: several writes
       encoded_.Encode(picture_, {}, 100);
@@ -90,7 +89,7 @@ TEST_F(WritePath, EachFailingCallLeavesTheOldPictureAndNoTemporaryFileAndSaysWhy
   const std::vector<std::uint8_t> old(3000, 0x5A);
   for (const bool ahead : {false, true}) {
     RecordingCalls clean;
-    ASSERT_EQ(Save(folder_ / "clean.jpg", clean, ahead), kOk);
+    ASSERT_EQ(Save(folder_ / "clean.jpg", clean, ahead), SaveResult::Ok);
     ASSERT_GE(clean.Count("write"), 3);
     for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.kind) + " " + std::to_string(row.which) + (ahead ? " ahead" : " direct"));
@@ -99,7 +98,7 @@ TEST_F(WritePath, EachFailingCallLeavesTheOldPictureAndNoTemporaryFileAndSaysWhy
       calls.failKind = row.kind;
       calls.failing = row.which >= 0 ? row.which : clean.Count(row.kind) - 1;
       calls.error = row.error;
-      EXPECT_EQ(Save(folder_ / "out/a.jpg", calls, ahead), kSaveWriteFailed);
+      EXPECT_EQ(Save(folder_ / "out/a.jpg", calls, ahead), SaveResult::WriteFailed);
       const std::string reason = std::strerror(row.error == 0 ? ENOSPC : row.error);  // no progress: a full disk
       EXPECT_EQ(notices_, std::vector<std::string>{Format(text::kSaveWriteFailedBecause, reason.c_str())});
       EXPECT_EQ(reason_, reason);
@@ -116,7 +115,7 @@ TEST_F(WritePath, TheDataIsFlushedBeforeTheRenameAndTheFolderAfterIt) {
   for (const bool ahead : {false, true}) {
     RecordingCalls calls;
     const std::string made = folder_ / (ahead ? "made-ahead" : "made");
-    ASSERT_EQ(Save(made + "/a.jpg", calls, ahead), kOk);
+    ASSERT_EQ(Save(made + "/a.jpg", calls, ahead), SaveResult::Ok);
     const auto flush = std::find_if(calls.log.begin(), calls.log.end(), [](auto& e) { return e.rfind("flush", 0) == 0; });
     ASSERT_NE(flush, calls.log.end());
     // The flush comes after the last write, of the same file, then the close (which may still

@@ -17,7 +17,7 @@
 #include "trim/codec/nclx_profile.h"
 #include "trim/format.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -95,19 +95,19 @@ HeifDecoder::~HeifDecoder() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-int HeifDecoder::Fail(const char* what) {
+LoadResult HeifDecoder::Fail(const char* what) {
   reason_ = what;
-  return kLoadFailed;
+  return LoadResult::Failed;
 }
 
-int HeifDecoder::Failed(const heif_error& error) {
+LoadResult HeifDecoder::Failed(const heif_error& error) {
   // libheif reports its own limits as an allocation refused: that is the file's fault, not memory's.
   if (error.code == heif_error_Memory_allocation_error && error.subcode != heif_suberror_Security_limit_exceeded)
-    return kOutOfMemory;
+    return LoadResult::OutOfMemory;
   return Fail(error.message);
 }
 
-int HeifDecoder::OpenFile(const std::string& path, const LoadLimits& limits) {
+LoadResult HeifDecoder::OpenFile(const std::string& path, const LoadLimits& limits) {
   // O_NONBLOCK: opening a named pipe must not wait for a writer; it is refused just below.
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) return Fail(std::strerror(errno));
@@ -117,7 +117,7 @@ int HeifDecoder::OpenFile(const std::string& path, const LoadLimits& limits) {
   if (st.st_size <= 0) return Fail(text::kReasonEmptyFile);
   if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) return Fail(text::kReasonFileTooLarge);
   context_ = heif_context_alloc();
-  if (context_ == nullptr) return kOutOfMemory;
+  if (context_ == nullptr) return LoadResult::OutOfMemory;
   heif_context_set_maximum_image_size_limit(context_, kMaxSide);
   reader_ = std::make_unique<HeifFileReader>(HeifFileReader{fd_, static_cast<std::uint64_t>(st.st_size), 0});
   static const heif_reader reader = FdReader();
@@ -126,17 +126,17 @@ int HeifDecoder::OpenFile(const std::string& path, const LoadLimits& limits) {
   return Open(limits);
 }
 
-int HeifDecoder::OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits) {
+LoadResult HeifDecoder::OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits) {
   if (size == 0) return Fail(text::kReasonEmptyFile);
   context_ = heif_context_alloc();
-  if (context_ == nullptr) return kOutOfMemory;
+  if (context_ == nullptr) return LoadResult::OutOfMemory;
   heif_context_set_maximum_image_size_limit(context_, kMaxSide);
   const heif_error read = heif_context_read_from_memory_without_copy(context_, data, size, nullptr);
   if (read.code != heif_error_Ok) return Failed(read);
   return Open(limits);
 }
 
-int HeifDecoder::Open(const LoadLimits& limits) {
+LoadResult HeifDecoder::Open(const LoadLimits& limits) {
   heif_context_set_max_decoding_threads(context_, decodingThreads.load(std::memory_order_relaxed));
   const heif_error primary = heif_context_get_primary_image_handle(context_, &handle_);
   if (primary.code != heif_error_Ok) return Failed(primary);
@@ -150,7 +150,7 @@ int HeifDecoder::Open(const LoadLimits& limits) {
   if (std::max(pixels, codedPixels) > limits.maxPixels) {
     reason_ = Format(text::kReasonTooManyPixels, unsigned(width_), unsigned(height_),
                      static_cast<unsigned long long>(limits.maxPixels));
-    return kLoadFailed;
+    return LoadResult::Failed;
   }
   alpha_ = heif_image_handle_has_alpha_channel(handle_) != 0;
   try {
@@ -184,12 +184,12 @@ int HeifDecoder::Open(const LoadLimits& limits) {
       }
     }
   } catch (const std::bad_alloc&) {
-    return kOutOfMemory;
+    return LoadResult::OutOfMemory;
   }
-  return kOk;
+  return LoadResult::Ok;
 }
 
-int HeifDecoder::Decode() {
+LoadResult HeifDecoder::Decode() {
   // libheif's default options: the file's transformations applied.
   const heif_error decoded = heif_decode_image(handle_, &image_, heif_colorspace_RGB,
                                                alpha_ ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
@@ -199,7 +199,7 @@ int HeifDecoder::Decode() {
       heif_image_get_width(image_, heif_channel_interleaved) != width_ ||
       heif_image_get_height(image_, heif_channel_interleaved) != height_)
     return Fail(text::kReasonNoPicture);
-  return kOk;
+  return LoadResult::Ok;
 }
 
 void HeifDecoder::CopyRows(const PixelRect& rect, int firstRow, int count, std::uint8_t* const* rows) const {
@@ -224,12 +224,12 @@ void HeifDecoder::CopyRows(const PixelRect& rect, int firstRow, int count, std::
 
 KeptRows HeifKeptRows(const PixelRect& kept) { return {kept.width, 0, kept.width, kept.height, OrientationAxes{}}; }
 
-int HeifRowsInto(const HeifDecoder& decoder, const PixelRect& kept, RowSink& sink) {
+LoadResult HeifRowsInto(const HeifDecoder& decoder, const PixelRect& kept, RowSink& sink) {
   std::uint8_t* rows[16];
   for (int done = 0; done < kept.height;) {
     const int offered = std::min(sink.NextRows(rows, 16), kept.height - done);
     decoder.CopyRows(kept, done, offered, rows);
-    if (const int taken = sink.RowsFilled(offered); taken != kOk) return taken;
+    if (const LoadResult taken = sink.RowsFilled(offered); taken != LoadResult::Ok) return taken;
     done += offered;
   }
   return sink.Finish();

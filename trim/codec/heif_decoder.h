@@ -10,6 +10,7 @@
 #include "trim/bitmap.h"
 #include "trim/codec/load_limits.h"
 #include "trim/codec/row_sink.h"
+#include "trim/load_result.h"
 
 struct heif_context;
 struct heif_image_handle;
@@ -35,10 +36,10 @@ class HeifDecoder {
   HeifDecoder& operator=(const HeifDecoder&) = delete;
 
   // Opens the regular file at `path` (its bytes as they are) or takes `data`, finds the primary image
-  // and checks its size against the limits, all before any pixel is decoded. kOk, kLoadFailed
-  // (Reason() says why) or kOutOfMemory.
-  int OpenFile(const std::string& path, const LoadLimits& limits);
-  int OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits);
+  // and checks its size against the limits, all before any pixel is decoded. Ok, Failed
+  // (Reason() says why) or OutOfMemory.
+  LoadResult OpenFile(const std::string& path, const LoadLimits& limits);
+  LoadResult OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits);
 
   // From the file's boxes, once opened: the upright size.
   int Width() const { return width_; }
@@ -49,8 +50,8 @@ class HeifDecoder {
   // The Exif block of the primary image, from its TIFF header on, or empty.
   const std::vector<std::uint8_t>& Exif() const { return exif_; }
 
-  // Decodes the whole picture to 8-bit RGB (RGBA when it has alpha). kOk, kLoadFailed, kOutOfMemory.
-  int Decode();
+  // Decodes the whole picture to 8-bit RGB (RGBA when it has alpha). Ok, Failed, OutOfMemory.
+  LoadResult Decode();
   // Copies `rect` of the decoded picture into `rows` (one a row, blue, green, red), an alpha channel
   // composited over white.
   void CopyRows(const PixelRect& rect, int firstRow, int count, std::uint8_t* const* rows) const;
@@ -58,9 +59,9 @@ class HeifDecoder {
   const std::string& Reason() const { return reason_; }
 
  private:
-  int Open(const LoadLimits& limits);
-  int Fail(const char* what);
-  int Failed(const heif_error& error);
+  LoadResult Open(const LoadLimits& limits);
+  LoadResult Fail(const char* what);
+  LoadResult Failed(const heif_error& error);
 
   heif_context* context_ = nullptr;
   heif_image_handle* handle_ = nullptr;
@@ -78,7 +79,7 @@ class HeifDecoder {
 };
 
 // Feeds `kept` (upright coordinates) of a decoded picture into `sink`, as a JPEG decode would.
-int HeifRowsInto(const HeifDecoder& decoder, const PixelRect& kept, RowSink& sink);
+LoadResult HeifRowsInto(const HeifDecoder& decoder, const PixelRect& kept, RowSink& sink);
 
 // The kept rows as a sink of `kept` sees them: already upright.
 KeptRows HeifKeptRows(const PixelRect& kept);

@@ -16,7 +16,7 @@
 #include "trim/codec/exif_orientation.h"
 #include "trim/codec/kept_markers.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -126,9 +126,9 @@ JpegDecoder::~JpegDecoder() {
 int JpegDecoder::Width() const { return static_cast<int>(cinfo_.image_width); }
 int JpegDecoder::Height() const { return static_cast<int>(cinfo_.image_height); }
 
-int JpegDecoder::Failed() {
+LoadResult JpegDecoder::Failed() {
   reason_ = errors_.message;
-  return errors_.failure != 0 ? errors_.failure : kLoadFailed;
+  return errors_.failure;
 }
 
 bool JpegDecoder::Tick() {
@@ -142,7 +142,7 @@ bool JpegDecoder::Tick() {
 }
 
 void JpegDecoder::Stop() {
-  FailJpeg(reinterpret_cast<j_common_ptr>(&cinfo_), tickFailed_ ? kOutOfMemory : kStopped, "");
+  FailJpeg(reinterpret_cast<j_common_ptr>(&cinfo_), tickFailed_ ? LoadResult::OutOfMemory : LoadResult::Stopped, "");
 }
 
 void JpegDecoder::OnProgress(j_common_ptr cinfo) {
@@ -151,7 +151,7 @@ void JpegDecoder::OnProgress(j_common_ptr cinfo) {
   if (dinfo->input_scan_number > progress->maxScans) {
     char reason[JMSG_LENGTH_MAX];
     std::snprintf(reason, sizeof reason, text::kReasonTooManyScans, progress->maxScans);
-    FailJpeg(cinfo, kLoadFailed, reason);
+    FailJpeg(cinfo, LoadResult::Failed, reason);
   }
   for (int i = 0; i < dinfo->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i) {
     const jpeg_component_info* component = dinfo->cur_comp_info[i];
@@ -169,7 +169,7 @@ boolean JpegDecoder::FillFromFile(j_decompress_ptr cinfo) {
     do {
       got = ::read(source.fd, source.buffer, static_cast<std::size_t>(std::min<std::uint64_t>(source.left, kSourceBytes)));
     } while (got < 0 && errno == EINTR);
-    if (got < 0) FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), kLoadFailed, std::strerror(errno));
+    if (got < 0) FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), LoadResult::Failed, std::strerror(errno));
     source.left -= static_cast<std::uint64_t>(got);
   }
   if (got == 0) {
@@ -199,22 +199,22 @@ void JpegDecoder::SkipInFile(j_decompress_ptr cinfo, long count) {
   }
 }
 
-int JpegDecoder::OpenFile(const std::string& path, const LoadLimits& limits) {
+LoadResult JpegDecoder::OpenFile(const std::string& path, const LoadLimits& limits) {
   // O_NONBLOCK: opening a named pipe must not wait for a writer; it is refused just below.
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) {
     reason_ = std::strerror(errno);
-    return kLoadFailed;
+    return LoadResult::Failed;
   }
   struct stat st {};
   if (::fstat(fd_, &st) != 0) {
     reason_ = std::strerror(errno);
-    return kLoadFailed;
+    return LoadResult::Failed;
   }
   if (!S_ISREG(st.st_mode)) reason_ = text::kReasonNotRegularFile;
   else if (st.st_size <= 0) reason_ = text::kReasonEmptyFile;
   else if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) reason_ = text::kReasonFileTooLarge;
-  if (!reason_.empty()) return kLoadFailed;
+  if (!reason_.empty()) return LoadResult::Failed;
   source_.owner = this;
   source_.fd = fd_;
   source_.left = static_cast<std::uint64_t>(st.st_size);
@@ -227,29 +227,29 @@ int JpegDecoder::OpenFile(const std::string& path, const LoadLimits& limits) {
   return KeepProfile(ReadHeader(limits, source_.left));
 }
 
-int JpegDecoder::KeepProfile(int read) {
-  if (read != kOk || icc_ == nullptr) return read;
+LoadResult JpegDecoder::KeepProfile(LoadResult read) {
+  if (read != LoadResult::Ok || icc_ == nullptr) return read;
   try {
     profile_.assign(icc_, icc_ + iccSize_);
   } catch (const std::bad_alloc&) {
-    read = kOutOfMemory;
+    read = LoadResult::OutOfMemory;
   }
   std::free(icc_);
   icc_ = nullptr;
   return read;
 }
 
-int JpegDecoder::OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits) {
+LoadResult JpegDecoder::OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits) {
   if (size == 0) {
     reason_ = text::kReasonEmptyFile;
-    return kLoadFailed;
+    return LoadResult::Failed;
   }
   source_.fd = -1;
   memory_ = data;
   return KeepProfile(ReadHeader(limits, size));
 }
 
-int JpegDecoder::ReadHeader(const LoadLimits& limits, std::uint64_t streamBytes) {
+LoadResult JpegDecoder::ReadHeader(const LoadLimits& limits, std::uint64_t streamBytes) {
   // This frame calls setjmp: it holds nothing with a destructor, and what it sets lives in members.
   if (setjmp(errors_.jump)) return Failed();
   jpeg_create_decompress(&cinfo_);
@@ -276,10 +276,10 @@ int JpegDecoder::ReadHeader(const LoadLimits& limits, std::uint64_t streamBytes)
     char reason[JMSG_LENGTH_MAX];
     std::snprintf(reason, sizeof reason, text::kReasonTooManyPixels, cinfo_.image_width, cinfo_.image_height,
                   static_cast<unsigned long long>(limits.maxPixels));
-    FailJpeg(reinterpret_cast<j_common_ptr>(&cinfo_), kLoadFailed, reason);
+    FailJpeg(reinterpret_cast<j_common_ptr>(&cinfo_), LoadResult::Failed, reason);
   }
   if (cinfo_.arith_code && pixels > kMaxArithmeticPixelsPerByte * streamBytes)
-    FailJpeg(reinterpret_cast<j_common_ptr>(&cinfo_), kLoadFailed, text::kReasonTooLittleData);
+    FailJpeg(reinterpret_cast<j_common_ptr>(&cinfo_), LoadResult::Failed, text::kReasonTooLittleData);
   orientation_ = FirstExifOrientation(&cinfo_);
   jpeg_read_icc_profile(&cinfo_, &icc_, &iccSize_);  // leaves icc_ null when there is none
   // Only an RGB profile describes the output; a grayscale or CMYK one would mislead a viewer.
@@ -288,7 +288,7 @@ int JpegDecoder::ReadHeader(const LoadLimits& limits, std::uint64_t streamBytes)
     std::free(icc_);
     icc_ = nullptr;
   }
-  return kOk;
+  return LoadResult::Ok;
 }
 
 std::vector<std::uint8_t> JpegDecoder::Exif() const {
@@ -298,7 +298,7 @@ std::vector<std::uint8_t> JpegDecoder::Exif() const {
   return {};
 }
 
-int JpegDecoder::Start(const PixelRect& kept) {
+LoadResult JpegDecoder::Start(const PixelRect& kept) {
   if (setjmp(errors_.jump)) return Failed();
   cmyk_ = cinfo_.jpeg_color_space == JCS_CMYK || cinfo_.jpeg_color_space == JCS_YCCK;
   // libjpeg writes BGR (grayscale as three equal channels) straight into our rows; CMYK it cannot
@@ -308,7 +308,7 @@ int JpegDecoder::Start(const PixelRect& kept) {
   // A file of several scans is read whole here, before the first row comes out.
   jpeg_start_decompress(&cinfo_);
   if (jpeg_has_multiple_scans(&cinfo_) && !EveryComponentCoded(&cinfo_, progress_.coded))
-    FailJpeg(reinterpret_cast<j_common_ptr>(&cinfo_), kLoadFailed, text::kReasonComponentMissing);
+    FailJpeg(reinterpret_cast<j_common_ptr>(&cinfo_), LoadResult::Failed, text::kReasonComponentMissing);
 
   const int width = static_cast<int>(cinfo_.output_width);
   keptEnd_ = kept.y + kept.height;
@@ -333,13 +333,13 @@ int JpegDecoder::Start(const PixelRect& kept) {
                                            static_cast<JDIMENSION>(decodedWidth_ * components), kMaxRowsPerRead);
   firstRow_ = firstRow;
   keptTop_ = kept.y;
-  return kOk;
+  return LoadResult::Ok;
 }
 
-int JpegDecoder::SkipToKept() {
+LoadResult JpegDecoder::SkipToKept() {
   if (setjmp(errors_.jump)) return Failed();
   MoveToKept();
-  return kOk;
+  return LoadResult::Ok;
 }
 
 void JpegDecoder::MoveToKept() {
@@ -356,13 +356,13 @@ void JpegDecoder::Discard(int count) {
   }
 }
 
-int JpegDecoder::ReadKeptRows(std::uint8_t* const* rows, int count, int& got) {
+LoadResult JpegDecoder::ReadKeptRows(std::uint8_t* const* rows, int count, int& got) {
   got = 0;
   if (setjmp(errors_.jump)) return Failed();
   MoveToKept();
   const int row = static_cast<int>(cinfo_.output_scanline);
   const int wanted = std::min({count, kMaxRowsPerRead, keptEnd_ - row});
-  if (wanted <= 0) return kOk;
+  if (wanted <= 0) return LoadResult::Ok;
   if (Tick()) Stop();
   JSAMPROW targets[kMaxRowsPerRead];
   for (int i = 0; i < wanted; ++i) targets[i] = cmyk_ ? spareRows_[i] : rows[i];
@@ -370,10 +370,10 @@ int JpegDecoder::ReadKeptRows(std::uint8_t* const* rows, int count, int& got) {
   if (cmyk_)
     for (int i = 0; i < read; ++i) CmykRowToBgr(spareRows_[i], rows[i], decodedWidth_, cinfo_.saw_Adobe_marker);
   got = read;
-  return kOk;
+  return LoadResult::Ok;
 }
 
-int JpegDecoder::Finish() {
+LoadResult JpegDecoder::Finish() {
   if (setjmp(errors_.jump)) return Failed();
   const int rest = static_cast<int>(cinfo_.output_height - cinfo_.output_scanline);
   // Skipping to the very end would only mark the data as read; skipping all but the last row
@@ -382,7 +382,7 @@ int JpegDecoder::Finish() {
   if (windowOnly_ && rest > 1) jpeg_skip_scanlines(&cinfo_, static_cast<JDIMENSION>(rest - 1));
   Discard(static_cast<int>(cinfo_.output_height - cinfo_.output_scanline));
   jpeg_finish_decompress(&cinfo_);
-  return kOk;
+  return LoadResult::Ok;
 }
 
 }  // namespace phototrim

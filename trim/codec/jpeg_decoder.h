@@ -11,6 +11,7 @@
 #include "trim/bitmap.h"
 #include "trim/codec/jpeg_errors.h"
 #include "trim/codec/load_limits.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -30,13 +31,13 @@ class JpegDecoder {
   JpegDecoder& operator=(const JpegDecoder&) = delete;
 
   // Asked at every chance the decode gives to let the host's events run (often: the answer should
-  // be cheap when there is nothing to do); true stops the decode, which then returns kStopped.
+  // be cheap when there is nothing to do); true stops the decode, which then returns Stopped.
   void SetTick(std::function<bool()> tick) { tick_ = std::move(tick); }
 
   // Opens the regular file at `path` (its bytes as they are) or takes `data`, and reads the header
-  // within the limits. kOk, kLoadFailed (Reason() says why), kOutOfMemory or kStopped.
-  int OpenFile(const std::string& path, const LoadLimits& limits);
-  int OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits);
+  // within the limits. Ok, Failed (Reason() says why), OutOfMemory or Stopped.
+  LoadResult OpenFile(const std::string& path, const LoadLimits& limits);
+  LoadResult OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits);
 
   // From the header, once opened.
   int Width() const;   // as stored
@@ -49,29 +50,29 @@ class JpegDecoder {
   // height of 0 keeps nothing, to read the file through for its faults alone). Decoded rows hold
   // the columns DecodedLeft() .. DecodedLeft() + DecodedWidth() - 1, which include the kept ones.
   // A file of several scans is read whole here.
-  int Start(const PixelRect& kept);
+  LoadResult Start(const PixelRect& kept);
   // Moves to the first kept row (ReadKeptRows does it too, if it has not been done).
-  int SkipToKept();
+  LoadResult SkipToKept();
   int DecodedLeft() const { return decodedLeft_; }
   int DecodedWidth() const { return decodedWidth_; }
 
   // The next kept rows, top to bottom: up to `count` (at most kMaxRowsPerRead) into `rows`, each
   // DecodedWidth() * 3 bytes. `got` says how many came; 0 once every kept row is out.
   static constexpr int kMaxRowsPerRead = 16;
-  int ReadKeptRows(std::uint8_t* const* rows, int count, int& got);
+  LoadResult ReadKeptRows(std::uint8_t* const* rows, int count, int& got);
 
   // After the kept rows: reads and decodes the rest of the file as far as is needed to find any
   // fault in it, and ends the decode.
-  int Finish();
+  LoadResult Finish();
 
   // Why the last call failed: libjpeg's own message, the system's, or ours.
   const std::string& Reason() const { return reason_; }
 
  private:
-  int ReadHeader(const LoadLimits& limits, std::uint64_t streamBytes);
+  LoadResult ReadHeader(const LoadLimits& limits, std::uint64_t streamBytes);
   // Copies an RGB ICC profile that the header had, after a successful `read`.
-  int KeepProfile(int read);
-  int Failed();
+  LoadResult KeepProfile(LoadResult read);
+  LoadResult Failed();
   // Lets the host's events run; true when the decode is to stop. Never throws.
   bool Tick();
   [[noreturn]] void Stop();

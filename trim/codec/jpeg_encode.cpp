@@ -40,7 +40,7 @@ void StartDestination(j_compress_ptr cinfo) {
 // Called when the whole buffer is full (libjpeg's contract), whatever free_in_buffer says.
 boolean FlushFullBuffer(j_compress_ptr cinfo) {
   SinkDestination& dest = DestinationOf(cinfo);
-  if (!dest.sink->Write(dest.buffer, kBufferBytes)) FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), 0, "");
+  if (!dest.sink->Write(dest.buffer, kBufferBytes)) FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), LoadResult::Failed, "");
   dest.manager.next_output_byte = dest.buffer;
   dest.manager.free_in_buffer = kBufferBytes;
   return TRUE;
@@ -49,7 +49,7 @@ boolean FlushFullBuffer(j_compress_ptr cinfo) {
 void FlushRest(j_compress_ptr cinfo) {
   SinkDestination& dest = DestinationOf(cinfo);
   const std::size_t used = kBufferBytes - dest.manager.free_in_buffer;
-  if (!dest.sink->Write(dest.buffer, used)) FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), 0, "");
+  if (!dest.sink->Write(dest.buffer, used)) FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), LoadResult::Failed, "");
 }
 
 // The owner of one compress object: the error manager is set before jpeg_create_compress, and the

@@ -5,8 +5,6 @@
 
 #include <jerror.h>  // the message codes, such as JWRN_JPEG_EOF
 
-#include "trim/result_codes.h"
-
 namespace phototrim {
 
 namespace {
@@ -27,7 +25,7 @@ bool SystemRefusedMemory(j_common_ptr cinfo) {
 // that ran out is the file's out-of-memory outcome, so that it is worked on again alone.
 [[noreturn]] void FailWithLibjpegMessage(j_common_ptr cinfo) {
   (*cinfo->err->format_message)(cinfo, ErrorsOf(cinfo).message);
-  FailJpeg(cinfo, SystemRefusedMemory(cinfo) ? kOutOfMemory : kLoadFailed, nullptr);
+  FailJpeg(cinfo, SystemRefusedMemory(cinfo) ? LoadResult::OutOfMemory : LoadResult::Failed, nullptr);
 }
 
 // Level -1 is a warning (corrupt data that libjpeg worked around); levels 0 and up are trace
@@ -53,12 +51,12 @@ jpeg_error_mgr* InitJpegErrors(JpegErrors& errors, int maxWarnings, bool prematu
   errors.warnings = 0;
   errors.maxWarnings = maxWarnings;
   errors.prematureEndFails = prematureEndFails;
-  errors.failure = 0;
+  errors.failure = LoadResult::Failed;
   errors.message[0] = '\0';
   return manager;
 }
 
-void FailJpeg(j_common_ptr cinfo, int failure, const char* reason) {
+void FailJpeg(j_common_ptr cinfo, LoadResult failure, const char* reason) {
   JpegErrors& errors = ErrorsOf(cinfo);
   errors.failure = failure;
   if (reason != nullptr) {

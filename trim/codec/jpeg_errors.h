@@ -7,6 +7,8 @@
 
 #include <jpeglib.h>
 
+#include "trim/load_result.h"
+
 namespace phototrim {
 
 // libjpeg reports a fatal error by calling error_exit, which must not return. We longjmp back to
@@ -18,7 +20,7 @@ struct JpegErrors {
   int warnings = 0;
   int maxWarnings = 0;             // more warnings than this count as a failure
   bool prematureEndFails = false;  // the decoder's premature-end warnings count as failures
-  int failure = 0;                 // the result code of the failure that jumped
+  LoadResult failure = LoadResult::Failed;  // how the decode that jumped ended
   char message[JMSG_LENGTH_MAX];   // why, in libjpeg's words or ours; empty when nobody said
 };
 
@@ -26,9 +28,10 @@ struct JpegErrors {
 // that even a failure inside it jumps. Nothing is printed, ever.
 jpeg_error_mgr* InitJpegErrors(JpegErrors& errors, int maxWarnings, bool prematureEndFails);
 
-// Ends the libjpeg work with `failure` (a result code) and `reason` (nullptr keeps the message
-// already there): jumps back to the setjmp of the frame that owns this libjpeg object. For our own
-// callbacks and checks (source, destination, progress monitor, limits) that must give up.
-[[noreturn]] void FailJpeg(j_common_ptr cinfo, int failure, const char* reason);
+// Ends the libjpeg work with `failure` (how a decode ends; an encode only fails) and `reason`
+// (nullptr keeps the message already there): jumps back to the setjmp of the frame that owns this
+// libjpeg object. For our own callbacks and checks (source, destination, progress monitor, limits)
+// that must give up.
+[[noreturn]] void FailJpeg(j_common_ptr cinfo, LoadResult failure, const char* reason);
 
 }  // namespace phototrim

@@ -7,7 +7,7 @@
 #include <jerror.h>
 
 #include "trim/codec/jpeg_errors.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -21,7 +21,7 @@ constexpr int kMaxIccChunks = 255;                  // a chunk number is one byt
 JOCTET NextByte(j_decompress_ptr cinfo) {
   jpeg_source_mgr& source = *cinfo->src;
   if (source.bytes_in_buffer == 0 && !(*source.fill_input_buffer)(cinfo))
-    FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), kLoadFailed, nullptr);  // our sources never suspend
+    FailJpeg(reinterpret_cast<j_common_ptr>(cinfo), LoadResult::Failed, nullptr);  // our sources never suspend
   --source.bytes_in_buffer;
   return *source.next_input_byte++;
 }

@@ -1,7 +1,7 @@
 // The loop that takes decoded rows to where they go.
 #include "trim/codec/row_sink.h"
 
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -12,17 +12,17 @@ KeptRows KeptRowsOf(const JpegDecoder& decoder, const PixelRect& rect, const Ori
   return {decoder.DecodedWidth(), rect.x - decoder.DecodedLeft(), rect.width, rect.height, axes};
 }
 
-int DecodeRowsInto(JpegDecoder& decoder, RowSink& sink) {
+LoadResult DecodeRowsInto(JpegDecoder& decoder, RowSink& sink) {
   std::uint8_t* rows[JpegDecoder::kMaxRowsPerRead];
   for (;;) {
     const int offered = sink.NextRows(rows, JpegDecoder::kMaxRowsPerRead);
     int got = 0;
-    if (const int read = decoder.ReadKeptRows(rows, offered, got); read != kOk) return read;
+    if (const LoadResult read = decoder.ReadKeptRows(rows, offered, got); read != LoadResult::Ok) return read;
     if (got == 0) break;
-    if (const int taken = sink.RowsFilled(got); taken != kOk) return taken;
+    if (const LoadResult taken = sink.RowsFilled(got); taken != LoadResult::Ok) return taken;
   }
   // The rest of the file is read before the sink finishes: a fault there fails the picture.
-  if (const int finished = decoder.Finish(); finished != kOk) return finished;
+  if (const LoadResult finished = decoder.Finish(); finished != LoadResult::Ok) return finished;
   return sink.Finish();
 }
 

@@ -11,7 +11,7 @@ namespace phototrim {
 KeptRows KeptRowsOf(const JpegDecoder& decoder, const PixelRect& rect, const OrientationAxes& axes);
 
 // Decodes the kept rows of a started decoder into `sink`, then the rest of the file (for its faults).
-// kOk, or the first failure of the decoder or the sink.
-int DecodeRowsInto(JpegDecoder& decoder, RowSink& sink);
+// Ok, or the first failure of the decoder or the sink.
+LoadResult DecodeRowsInto(JpegDecoder& decoder, RowSink& sink);
 
 }  // namespace phototrim

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -23,14 +23,14 @@ void ReversePixels(std::uint8_t* row, int width) {
 
 }  // namespace
 
-int UprightRows::Begin(const KeptRows& kept) {
+LoadResult UprightRows::Begin(const KeptRows& kept) {
   kept_ = kept;
   done_ = inChunk_ = 0;
   if (kept.axes.turned) {
-    if (!picture_.Reset(kept.count, kept.width) || !chunk_.Reset(kept.decodedWidth, kChunkRows)) return kOutOfMemory;
-    return kOk;
+    if (!picture_.Reset(kept.count, kept.width) || !chunk_.Reset(kept.decodedWidth, kChunkRows)) return LoadResult::OutOfMemory;
+    return LoadResult::Ok;
   }
-  return picture_.Reset(kept.decodedWidth, kept.count) ? kOk : kOutOfMemory;
+  return picture_.Reset(kept.decodedWidth, kept.count) ? LoadResult::Ok : LoadResult::OutOfMemory;
 }
 
 int UprightRows::NextRows(std::uint8_t** rows, int wanted) {
@@ -47,12 +47,12 @@ int UprightRows::NextRows(std::uint8_t** rows, int wanted) {
   return n;
 }
 
-int UprightRows::RowsFilled(int count) {
+LoadResult UprightRows::RowsFilled(int count) {
   if (kept_.axes.turned) {
     inChunk_ += count;
     done_ += count;
     if (inChunk_ == kChunkRows) TurnChunk();
-    return kOk;
+    return LoadResult::Ok;
   }
   if (kept_.axes.columnsMirrored) {
     for (int i = 0; i < count; ++i) {
@@ -61,7 +61,7 @@ int UprightRows::RowsFilled(int count) {
     }
   }
   done_ += count;
-  return kOk;
+  return LoadResult::Ok;
 }
 
 void UprightRows::TurnChunk() {
@@ -69,15 +69,15 @@ void UprightRows::TurnChunk() {
   inChunk_ = 0;
 }
 
-int UprightRows::Finish() {
+LoadResult UprightRows::Finish() {
   if (kept_.axes.turned) {
     if (inChunk_ > 0) TurnChunk();
-    return kOk;
+    return LoadResult::Ok;
   }
   // The decoded margins go; the kept rows stay where they are.
   if (kept_.decodedWidth != kept_.width && !picture_.CutOut(kept_.left, 0, kept_.width, kept_.count))
-    return kOutOfMemory;  // cannot happen: the rectangle lies inside the picture
-  return kOk;
+    return LoadResult::OutOfMemory;  // cannot happen: the rectangle lies inside the picture
+  return LoadResult::Ok;
 }
 
 }  // namespace phototrim

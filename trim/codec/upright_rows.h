@@ -13,12 +13,12 @@ namespace phototrim {
 class UprightRows : public RowSink {
  public:
   UprightRows(Bitmap& picture, Bitmap& chunk) : picture_(picture), chunk_(chunk) {}
-  // kOk, or kOutOfMemory when the picture cannot be had.
-  int Begin(const KeptRows& kept);
+  // Ok, or OutOfMemory when the picture cannot be had.
+  LoadResult Begin(const KeptRows& kept);
 
   int NextRows(std::uint8_t** rows, int wanted) override;
-  int RowsFilled(int count) override;
-  int Finish() override;
+  LoadResult RowsFilled(int count) override;
+  LoadResult Finish() override;
 
  private:
   void TurnChunk();

@@ -8,7 +8,7 @@
 #include <opencv2/objdetect.hpp>
 
 #include "trim/geometry/crop_focus.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 #include "trim/thumbs/thumbnail_decode.h"
 
 namespace phototrim {
@@ -69,7 +69,7 @@ std::vector<PixelRect> FaceFinder::Find(const Bitmap& picture) {
 std::optional<CropPosition> FaceFinder::FocusOf(const std::string& path, const TargetSize& pair) {
   Thumbnail thumbnail;
   std::string reason;
-  if (DecodeThumbnail(path, kDetectLongSide, thumbnail, reason) != kOk) return std::nullopt;
+  if (DecodeThumbnail(path, kDetectLongSide, thumbnail, reason) != LoadResult::Ok) return std::nullopt;
   const std::vector<PixelRect> faces = Find(thumbnail.pixels);
   if (faces.empty()) return std::nullopt;
   int left = faces[0].x, top = faces[0].y, right = left + faces[0].width, bottom = top + faces[0].height;

@@ -7,7 +7,6 @@
 #include "trim/reduce/area_spans.h"
 #include "trim/reduce/row_gathers.h"
 #include "trim/reduce/sharpen.h"
-#include "trim/result_codes.h"
 
 namespace phototrim {
 
@@ -45,8 +44,8 @@ ColumnTaps BuildColumnTaps(ReductionPlanes& planes, int W, int w, int taps, bool
 
 }  // namespace
 
-int AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& planes, KernelSet kernelSet, SourceRow sourceRow,
-                         TargetRow targetRow, std::function<bool()> shouldStop) {
+ReduceResult AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& planes, KernelSet kernelSet,
+                                  SourceRow sourceRow, TargetRow targetRow, std::function<bool()> shouldStop) {
   axes_ = axes;
   planes_ = &planes;
   sourceRow_ = std::move(sourceRow);
@@ -64,7 +63,7 @@ int AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& planes, Ker
     largestSx = std::max(largestSx, span.total);
   }
   for (int y = 0; y < h; ++y) largestSy = std::max(largestSy, SpanOf(y, h, H).total);
-  if (!planes.Prepare(W, w, taps)) return kOutOfMemory;
+  if (!planes.Prepare(W, w, taps)) return ReduceResult::OutOfMemory;
   columns_ = BuildColumnTaps(planes, W, w, taps, axes.columnsMirrored);
   // Strips of target columns whose taps lie within kStripPositions positions (one column alone
   // always fits: its taps are at most 101 pixels). The tap lists start further right with every
@@ -90,7 +89,7 @@ int AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& planes, Ker
   const int quads = kernels_.byRows != nullptr && !wideSums ? RowGatherQuads(columns_) : 0;
   byRows_ = quads > 0;
   if (byRows_) {
-    if (!planes.PrepareRowGathers(RowGatherGroups(w), quads)) return kOutOfMemory;
+    if (!planes.PrepareRowGathers(RowGatherGroups(w), quads)) return ReduceResult::OutOfMemory;
     gathers_ = BuildRowGathers(columns_, W, quads, planes);
   }
   storedRow_ = -1;
@@ -106,7 +105,7 @@ int AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& planes, Ker
     SourceRowsOf(BandAt(b), from, to);
     rowsPerBandRead_ = std::max(rowsPerBandRead_, to - from + 1);
   }
-  return kOk;
+  return ReduceResult::Ok;
 }
 
 int AreaReduction::StripLow(int first, int end) const {
@@ -139,16 +138,16 @@ int AreaReduction::FirstRowNeeded() const {
   return from;
 }
 
-int AreaReduction::Arrived(int arrived) {
+ReduceResult AreaReduction::Arrived(int arrived) {
   while (nextBand_ < bandCount_) {
     int from = 0, to = 0;
     const Band band = BandAt(nextBand_);
     SourceRowsOf(band, from, to);
     if (to >= arrived) break;
-    if (const int reduced = ReduceBand(band); reduced != kOk) return reduced;
+    if (const ReduceResult reduced = ReduceBand(band); reduced != ReduceResult::Ok) return reduced;
     ++nextBand_;
   }
-  return kOk;
+  return ReduceResult::Ok;
 }
 
 std::uint16_t* AreaReduction::ReducedRow(int y, int c) const {
@@ -157,8 +156,8 @@ std::uint16_t* AreaReduction::ReducedRow(int y, int c) const {
              static_cast<std::size_t>(axes_.targetColumns);
 }
 
-int AreaReduction::ReduceBand(const Band& band) {
-  if (shouldStop_()) return kReduceAborted;
+ReduceResult AreaReduction::ReduceBand(const Band& band) {
+  if (shouldStop_()) return ReduceResult::Aborted;
   if (byRows_) return ReduceBandByRows(band);
   const int H = axes_.sourceRows, h = axes_.targetRows;
 
@@ -212,7 +211,7 @@ int AreaReduction::ReduceBand(const Band& band) {
     const std::size_t positions =
         static_cast<std::size_t>(std::max(columns_.start[x0], columns_.start[x1 - 1]) + columns_.taps - low) * 3;
     if (work >= kWorkBetweenStopTests) {
-      if (shouldStop_()) return kReduceAborted;
+      if (shouldStop_()) return ReduceResult::Aborted;
       work = 0;
     }
     work += bandTaps * positions;
@@ -247,7 +246,7 @@ int AreaReduction::RowsOfTarget(int y, int* rows, int* weights) const {
   return n;
 }
 
-int AreaReduction::ReduceBandByRows(const Band& band) {
+ReduceResult AreaReduction::ReduceBandByRows(const Band& band) {
   // Target rows in the order their rows come. Two neighbours share at most one source row (a span
   // is longer than one source pixel), the last of the one and the first of the other: its sums
   // along the width are made once and kept for the second.
@@ -256,7 +255,7 @@ int AreaReduction::ReduceBandByRows(const Band& band) {
   for (int i = 0; i < band.rows; ++i) {
     const int y = axes_.rowsReversed ? band.first + band.rows - 1 - i : band.first + i;
     if (work >= kWorkBetweenStopTests) {
-      if (shouldStop_()) return kReduceAborted;
+      if (shouldStop_()) return ReduceResult::Aborted;
       work = 0;
     }
     int rows[kMaxTaps], weights[kMaxTaps];
@@ -294,7 +293,7 @@ int AreaReduction::ReduceBandByRows(const Band& band) {
   return WriteReadyRows(band);
 }
 
-int AreaReduction::WriteReadyRows(const Band& band) {
+ReduceResult AreaReduction::WriteReadyRows(const Band& band) {
   // A row is sharpened once both its neighbours are averaged: the reduced rows are a ring of
   // kReducedRingRows, which holds a band and the two rows next to it on the side already done.
   const int h = axes_.targetRows, w = axes_.targetColumns;
@@ -315,13 +314,13 @@ int AreaReduction::WriteReadyRows(const Band& band) {
   if (!axes_.rowsReversed) {
     const int ready = band.first + band.rows == h ? h : band.first + band.rows - 1;
     for (; nextToWrite_ < ready; ++nextToWrite_)
-      if (!write(nextToWrite_)) return kReduceAborted;
+      if (!write(nextToWrite_)) return ReduceResult::Aborted;
   } else {
     const int ready = band.first == 0 ? 0 : band.first + 1;
     for (; nextToWrite_ >= ready; --nextToWrite_)
-      if (!write(nextToWrite_)) return kReduceAborted;
+      if (!write(nextToWrite_)) return ReduceResult::Aborted;
   }
-  return kOk;
+  return ReduceResult::Ok;
 }
 
 }  // namespace phototrim

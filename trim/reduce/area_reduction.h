@@ -22,6 +22,13 @@ struct ReductionAxes {
   bool columnsMirrored = false;  // pixel p of a row lies at sourceColumns-1-p of the column axis
 };
 
+// How a reduction, or one step of it, ended.
+enum class ReduceResult {
+  Ok,
+  OutOfMemory,  // the planes could not grow
+  Aborted,      // the stop test answered true; the target rows are meaningless
+};
+
 // Reduces band by band: as soon as every source row that a band of target rows reads has come,
 // the band is averaged (a vertical pass over its rows, then a horizontal one over the sums; or,
 // with kernels that have it, each target row from its rows summed along their width first), and
@@ -35,21 +42,21 @@ class AreaReduction {
   // source row that no band still to come reads: row i lies above (or, bottom up, below) them all.
   using TargetRow = std::function<std::uint8_t*(int i)>;
 
-  // kOk, or kOutOfMemory when the planes cannot grow. The sizes are a reduction the admission
+  // Ok, or OutOfMemory when the planes cannot grow. The sizes are a reduction the admission
   // checks accept (smaller on both axes, at most 1/100).
-  int Start(const ReductionAxes& axes, ReductionPlanes& planes, KernelSet kernelSet, SourceRow sourceRow,
-            TargetRow targetRow, std::function<bool()> shouldStop);
+  ReduceResult Start(const ReductionAxes& axes, ReductionPlanes& planes, KernelSet kernelSet,
+                     SourceRow sourceRow, TargetRow targetRow, std::function<bool()> shouldStop);
 
   // The most source rows one band reads: what a feeder keeps at least.
   int RowsPerBandRead() const { return rowsPerBandRead_; }
   // The first source row still to be read by a band (all rows come before it may go).
   int FirstRowNeeded() const;
 
-  // Source rows 0 .. arrived-1 have come: every band they complete is reduced. kOk, or
-  // kReduceAborted as soon as `shouldStop` answers true (it is asked before every band, between
+  // Source rows 0 .. arrived-1 have come: every band they complete is reduced. Ok, or
+  // Aborted as soon as `shouldStop` answers true (it is asked before every band, between
   // strips of a band once a tenth of a millisecond of work has passed, and before every row is
   // sharpened).
-  int Arrived(int arrived);
+  ReduceResult Arrived(int arrived);
   // Whether every target row is written.
   bool Done() const { return written_ == axes_.targetRows; }
 
@@ -62,12 +69,12 @@ class AreaReduction {
   int StripLow(int first, int end) const;
   // The source rows (in the order they come) that a band reads: [from, to].
   void SourceRowsOf(const Band& band, int& from, int& to) const;
-  int ReduceBand(const Band& band);
-  int ReduceBandByRows(const Band& band);
+  ReduceResult ReduceBand(const Band& band);
+  ReduceResult ReduceBandByRows(const Band& band);
   // The source rows of target row y of weight above 0, in the order they come, and their weights.
   int RowsOfTarget(int y, int* rows, int* weights) const;
   std::uint16_t* ReducedRow(int y, int c) const;
-  int WriteReadyRows(const Band& band);
+  ReduceResult WriteReadyRows(const Band& band);
 
   ReductionAxes axes_;
   ReductionPlanes* planes_ = nullptr;

@@ -7,7 +7,7 @@
 #include "trim/format.h"
 #include "trim/geometry/crop.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -55,22 +55,22 @@ bool HighQualityRefused(int W, int H, int w, int h, bool sizeLimit, std::string&
   return false;
 }
 
-int HighQualityRows::Begin(const KeptRows& kept, int w, int h) {
+LoadResult HighQualityRows::Begin(const KeptRows& kept, int w, int h) {
   // Upright, a turned picture's stored rows are its columns: the row axis is then reduced to w.
   const bool turned = kept.axes.turned;
   const ReductionAxes axes{kept.count, kept.width, turned ? w : h, turned ? h : w, kept.axes.rowsReversed,
                            kept.axes.columnsMirrored};
-  if (!output_.Begin(axes.targetRows, axes.targetColumns, turned)) return kOutOfMemory;
+  if (!output_.Begin(axes.targetRows, axes.targetColumns, turned)) return LoadResult::OutOfMemory;
   rowBytes_ = (static_cast<std::size_t>(kept.decodedWidth) * 3 + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
   left_ = static_cast<std::size_t>(kept.left) * 3;
   arrived_ = 0;
-  const int started = reduction_.Start(
+  const ReduceResult started = reduction_.Start(
       axes, planes_, kernelSet_, [this](int k) -> const std::uint8_t* { return Slot(k) + left_; },
       [this](int i) { return output_.Row(i); }, shouldStop_);
-  if (started != kOk) return started;
+  if (started != ReduceResult::Ok) return LoadResult::OutOfMemory;
   // One band's rows, and room for the rows the decoder writes while that band is not complete.
   capacity_ = reduction_.RowsPerBandRead() + kMaxRowsOffered;
-  return planes_.PrepareSourceRows(static_cast<std::size_t>(capacity_) * rowBytes_) ? kOk : kOutOfMemory;
+  return planes_.PrepareSourceRows(static_cast<std::size_t>(capacity_) * rowBytes_) ? LoadResult::Ok : LoadResult::OutOfMemory;
 }
 
 int HighQualityRows::NextRows(std::uint8_t** rows, int wanted) {
@@ -80,15 +80,15 @@ int HighQualityRows::NextRows(std::uint8_t** rows, int wanted) {
   return n;
 }
 
-int HighQualityRows::RowsFilled(int count) {
+LoadResult HighQualityRows::RowsFilled(int count) {
   arrived_ += count;
-  // In a decode, kReduceAborted would read as a failed load (both are -2): the decode is stopped.
-  return reduction_.Arrived(arrived_) == kOk ? kOk : kStopped;
+  // An aborted reduction stops the decode that feeds it.
+  return reduction_.Arrived(arrived_) == ReduceResult::Ok ? LoadResult::Ok : LoadResult::Stopped;
 }
 
-int HighQualityRows::Finish() {
-  if (!reduction_.Done()) return kOutOfMemory;  // rows missing: cannot happen after a whole decode
-  return output_.Finish(shouldStop_) ? kOk : kStopped;
+LoadResult HighQualityRows::Finish() {
+  if (!reduction_.Done()) return LoadResult::OutOfMemory;  // rows missing: cannot happen after a whole decode
+  return output_.Finish(shouldStop_) ? LoadResult::Ok : LoadResult::Stopped;
 }
 
 }  // namespace phototrim

@@ -25,12 +25,12 @@ class HighQualityRows : public RowSink {
   HighQualityRows(ReductionPlanes& planes, Bitmap& picture, Bitmap& scratch, std::function<bool()> shouldStop,
                   KernelSet kernelSet = BestKernelSet())
       : planes_(planes), output_(picture, scratch), shouldStop_(std::move(shouldStop)), kernelSet_(kernelSet) {}
-  // The kept rows reduced to w x h upright. kOk or kOutOfMemory.
-  int Begin(const KeptRows& kept, int w, int h);
+  // The kept rows reduced to w x h upright. Ok or OutOfMemory.
+  LoadResult Begin(const KeptRows& kept, int w, int h);
 
   int NextRows(std::uint8_t** rows, int wanted) override;
-  int RowsFilled(int count) override;  // kOk, or kStopped when the stop test said so
-  int Finish() override;
+  LoadResult RowsFilled(int count) override;  // Ok, or Stopped when the stop test said so
+  LoadResult Finish() override;
 
  private:
   std::uint8_t* Slot(int k) { return planes_.SourceRows() + static_cast<std::size_t>(k % capacity_) * rowBytes_; }

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -45,7 +45,7 @@ void SampleRow(const std::uint8_t* source, const std::size_t* offsets, int tw, s
 
 }  // namespace
 
-int PlainRows::Begin(const KeptRows& kept, int tw, int th) {
+LoadResult PlainRows::Begin(const KeptRows& kept, int tw, int th) {
   kept_ = kept;
   // Upright, a turned picture's stored rows are its columns: the row axis is then reduced to tw.
   targetRows_ = kept.axes.turned ? tw : th;
@@ -55,8 +55,8 @@ int PlainRows::Begin(const KeptRows& kept, int tw, int th) {
   rowBytes_ = static_cast<std::size_t>(kept.decodedWidth) * 3;
   offsets_ = ColumnOffsets(targetColumns_, kept.width, kept.left, kept.axes.columnsMirrored);
   rows_.reset(new (std::nothrow) std::uint8_t[rowBytes_ * kMaxRowsOffered]);
-  if (!offsets_ || !rows_ || !output_.Begin(targetRows_, targetColumns_, kept.axes.turned)) return kOutOfMemory;
-  return kOk;
+  if (!offsets_ || !rows_ || !output_.Begin(targetRows_, targetColumns_, kept.axes.turned)) return LoadResult::OutOfMemory;
+  return LoadResult::Ok;
 }
 
 int PlainRows::NextRows(std::uint8_t** rows, int wanted) {
@@ -65,7 +65,7 @@ int PlainRows::NextRows(std::uint8_t** rows, int wanted) {
   return n;
 }
 
-int PlainRows::RowsFilled(int count) {
+LoadResult PlainRows::RowsFilled(int count) {
   // Shrinking, each target row takes another source row, and they come in the order of the rows:
   // the next target row is the only one that can take the row in hand.
   const int A = kept_.count;
@@ -76,9 +76,9 @@ int PlainRows::RowsFilled(int count) {
     SampleRow(rows_.get() + rowBytes_ * static_cast<std::size_t>(i), offsets_.get(), targetColumns_, output_.Row(next_));
     next_ += kept_.axes.rowsReversed ? -1 : 1;
   }
-  return kOk;
+  return LoadResult::Ok;
 }
 
-int PlainRows::Finish() { return output_.Finish(shouldStop_) ? kOk : kStopped; }
+LoadResult PlainRows::Finish() { return output_.Finish(shouldStop_) ? LoadResult::Ok : LoadResult::Stopped; }
 
 }  // namespace phototrim

@@ -19,12 +19,12 @@ class PlainRows : public RowSink {
   // `shouldStop` is asked while a turned picture is turned (it may be empty).
   PlainRows(Bitmap& picture, Bitmap& scratch, std::function<bool()> shouldStop = {})
       : output_(picture, scratch), shouldStop_(std::move(shouldStop)) {}
-  // The kept rows reduced to tw x th upright (not larger than they are). kOk or kOutOfMemory.
-  int Begin(const KeptRows& kept, int tw, int th);
+  // The kept rows reduced to tw x th upright (not larger than they are). Ok or OutOfMemory.
+  LoadResult Begin(const KeptRows& kept, int tw, int th);
 
   int NextRows(std::uint8_t** rows, int wanted) override;
-  int RowsFilled(int count) override;
-  int Finish() override;
+  LoadResult RowsFilled(int count) override;
+  LoadResult Finish() override;
 
  private:
   ReducedPicture output_;

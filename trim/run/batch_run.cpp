@@ -26,7 +26,6 @@
 #include "trim/save/jpeg_save.h"
 #include "trim/save/output_markers.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
 
 namespace phototrim {
 
@@ -61,11 +60,11 @@ class Run {
   // when the abort came while the run waited for it.
   const WorkAhead::Result* TakeAhead(int index);
   // Saves the picture a worker encoded, with the quality read now, on a thread of its own.
-  int SaveAhead(int index, const std::string& outputPath, const FileWork& work,
-                const std::vector<std::string>& lines, const SaveJpegHost& saveHost, bool& stopped);
+  SaveResult SaveAhead(int index, const std::string& outputPath, const FileWork& work,
+                       const std::vector<std::string>& lines, const SaveJpegHost& saveHost, bool& stopped);
   // Encodes and writes the picture of the workspace, one at a time. An abort that comes while it
   // does so abandons the file (`stopped`), as a run on workers abandons a file being encoded.
-  int SaveDirect(const std::string& outputPath, const SaveJpegHost& saveHost, bool& stopped);
+  SaveResult SaveDirect(const std::string& outputPath, const SaveJpegHost& saveHost, bool& stopped);
   // The wait for a worker: the host's events, and whether the abort has come.
   bool PumpAndCheckAbort();
   // Puts a question; on はい the run is to stop: the abort flag is set and the memo says so.
@@ -335,8 +334,8 @@ FileOutcome Run::ProcessFile(int index) {
     return workers_ ? SaveAhead(index, outputPath, work, lines, saveHost, stopped)
                     : SaveDirect(outputPath, saveHost, stopped);
   };
-  int saved = save();
-  if (!stopped && saved == kSaveTargetExists) {
+  SaveResult saved = save();
+  if (!stopped && saved == SaveResult::TargetExists) {
     // Another run (or anyone) saved there since the look above: asked as if it had been there.
     if (StopOnYes(QuestionKind::ExistingFile, Format(text::kAskExisting, outputPath.c_str()))) return FileOutcome::Stop;
     overwriteAllowed_ = true;
@@ -344,8 +343,8 @@ FileOutcome Run::ProcessFile(int index) {
     saved = save();
   }
   if (stopped) return StopForAbort();
-  if (saved != kOk) {
-    if (!reason.empty() && saved != kSaveWriteFailed) host_.ShowFailureReason(reason);  // else in the notice
+  if (saved != SaveResult::Ok) {
+    if (!reason.empty() && saved != SaveResult::WriteFailed) host_.ShowFailureReason(reason);  // else in the notice
     return AskAboutFailure(QuestionKind::Save, askSave, text::kMemoSave);
   }
 
@@ -397,14 +396,14 @@ const WorkAhead::Result* Run::TakeAhead(int index) {
   return ahead;
 }
 
-int Run::SaveAhead(int index, const std::string& outputPath, const FileWork& work,
-                   const std::vector<std::string>& lines, const SaveJpegHost& saveHost, bool& stopped) {
+SaveResult Run::SaveAhead(int index, const std::string& outputPath, const FileWork& work,
+                          const std::vector<std::string>& lines, const SaveJpegHost& saveHost, bool& stopped) {
   // Read where SaveJpeg reads it; a picture encoded with another quality is made again.
   const WorkAhead::Result* ahead =
       workers_->TakeEncodedWith(index, host_.Quality(), [this] { return PumpAndCheckAbort(); });
   if (!ahead) {
     stopped = true;
-    return kOk;
+    return SaveResult::Ok;
   }
   // Made again, the picture must be the one the run has told about; a file changed on disk since
   // gives another, which fails as an encode that gave nothing.
@@ -416,7 +415,7 @@ int Run::SaveAhead(int index, const std::string& outputPath, const FileWork& wor
   std::vector<std::string> notices;
   SaveJpegHost aside = saveHost;
   aside.showNotice = [&notices](const std::string& message) { notices.push_back(message); };
-  int saved = kOk;
+  SaveResult saved = SaveResult::Ok;
   RunAside([&] { saved = SaveEncodedJpeg(outputPath, encoded, aside); },
            [this, index] {
              // The abort is seen at the next file's start, as after a save one at a time; the work
@@ -427,13 +426,13 @@ int Run::SaveAhead(int index, const std::string& outputPath, const FileWork& wor
   return saved;
 }
 
-int Run::SaveDirect(const std::string& outputPath, const SaveJpegHost& saveHost, bool& stopped) {
+SaveResult Run::SaveDirect(const std::string& outputPath, const SaveJpegHost& saveHost, bool& stopped) {
   // An abort from before (seen once the picture was decoded) still lets this file be saved.
   SaveJpegHost direct = saveHost;
   EventPump pump([this] { host_.PumpEvents(); }, ws_.AbortRequested, ws_.PumpSlice);
   if (!ws_.AbortRequested) direct.cancelled = [&pump] { return pump.ShouldStop(); };
-  const int saved = SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, direct);
-  stopped = saved == kStopped;
+  const SaveResult saved = SaveJpeg(outputPath, ws_.WorkBitmap, ws_.ColorProfile, direct);
+  stopped = saved == SaveResult::Stopped;
   return saved;
 }
 

@@ -19,7 +19,7 @@
 #include "trim/messages.h"
 #include "trim/reduce/reduce_high_quality.h"
 #include "trim/reduce/reduce_plain.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 #include "trim/run/event_pump.h"
 
 namespace phototrim {
@@ -64,9 +64,9 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
   ws.ColorProfile.clear();
   ws.InputExif.clear();
 
-  // The host's events run every few milliseconds of decoding and reducing. Its abort stops only
-  // a high-quality reduction (a plain or unreduced picture is still saved, as it always was); its
-  // cancel stops any work.
+  // The host's events run every few milliseconds of decoding and reducing. Its abort stops a
+  // high-quality reduction, which the run then reports as a reduction aborted, and any other work
+  // only where the host asks for that (AbortEndsWork); its cancel stops any work.
   bool abortStops = false;
   bool stop = false;
   EventPump pump(
@@ -78,9 +78,9 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
   const auto stopped = [&] {
     return host.Cancelled() || !abortStops ? Ended(FileWorkEnd::Cancelled) : Ended(FileWorkEnd::ReductionAborted);
   };
-  const auto decodeFailure = [&](int result, const std::string& reason) {
-    if (result == kOutOfMemory) return Ended(FileWorkEnd::OutOfMemory);
-    if (result == kStopped) return stopped();
+  const auto decodeFailure = [&](LoadResult result, const std::string& reason) {
+    if (result == LoadResult::OutOfMemory) return Ended(FileWorkEnd::OutOfMemory);
+    if (result == LoadResult::Stopped) return stopped();
     return Failure(QuestionKind::Decode, Format(text::kAskDecode, path.c_str()), text::kMemoDecode, reason);
   };
 
@@ -90,9 +90,9 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
   HeifDecoder heifDecoder;
   decoder.SetTick([&pump] { return pump.ShouldStop(); });
   if (heif) {
-    if (const int opened = heifDecoder.OpenFile(path, LoadLimits{}); opened != kOk)
+    if (const LoadResult opened = heifDecoder.OpenFile(path, LoadLimits{}); opened != LoadResult::Ok)
       return decodeFailure(opened, heifDecoder.Reason());
-  } else if (const int opened = decoder.OpenFile(path, LoadLimits{}); opened != kOk) {
+  } else if (const LoadResult opened = decoder.OpenFile(path, LoadLimits{}); opened != LoadResult::Ok) {
     return decodeFailure(opened, decoder.Reason());
   }
   // libjpeg lets go of the saved markers when the decode ends.
@@ -145,21 +145,21 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
   // seconds and a gigabyte first. A small one is decoded for its faults, like a JPEG file.
   const bool readThrough = plan == Plan::Skip || plan == Plan::CropRefused;
   const PixelRect stored = readThrough || heif ? PixelRect{} : StoredRectOf(kept, W, H, axes);
-  int result = kOk;
+  LoadResult result = LoadResult::Ok;
   if (heif) {
     if (plan != Plan::CropRefused) {
       try {
         result = heifDecoder.Decode();
       } catch (const std::bad_alloc&) {
-        result = kOutOfMemory;
+        result = LoadResult::OutOfMemory;
       }
     }
   } else {
     result = decoder.Start(stored);
   }
-  if (result == kOk && readThrough) {
+  if (result == LoadResult::Ok && readThrough) {
     if (!heif) result = decoder.Finish();
-  } else if (result == kOk) {
+  } else if (result == LoadResult::Ok) {
     const KeptRows rows = heif ? HeifKeptRows(kept) : KeptRowsOf(decoder, stored, axes);
     std::unique_ptr<RowSink> sink;
     try {
@@ -176,29 +176,29 @@ FileWork DoFileWork(Workspace& ws, const std::string& path, const TargetSize& pa
         result = upright->Begin(rows);
         sink = std::move(upright);
       }
-      // The picture's memory is had before the rows above the kept ones are read, as it was
-      // before any row was decoded when every picture was decoded whole.
-      if (result == kOk) ws.InputExif = std::move(exif);
+      // The picture's memory is had before the rows above the kept ones are read: a picture that
+      // cannot have it fails as out of memory, whatever the rest of its file holds.
+      if (result == LoadResult::Ok) ws.InputExif = std::move(exif);
       if (heif) {
-        if (result == kOk) result = HeifRowsInto(heifDecoder, kept, *sink);
-        if (result == kOk) ws.ColorProfile = heifDecoder.ColorProfile();
+        if (result == LoadResult::Ok) result = HeifRowsInto(heifDecoder, kept, *sink);
+        if (result == LoadResult::Ok) ws.ColorProfile = heifDecoder.ColorProfile();
       } else {
-        if (result == kOk) result = decoder.SkipToKept();
-        if (result == kOk) result = DecodeRowsInto(decoder, *sink);
-        if (result == kOk) ws.ColorProfile = decoder.ColorProfile();
+        if (result == LoadResult::Ok) result = decoder.SkipToKept();
+        if (result == LoadResult::Ok) result = DecodeRowsInto(decoder, *sink);
+        if (result == LoadResult::Ok) ws.ColorProfile = decoder.ColorProfile();
       }
     } catch (const std::bad_alloc&) {
-      result = kOutOfMemory;
+      result = LoadResult::OutOfMemory;
     }
   }
-  if (result != kOk) {
+  if (result != LoadResult::Ok) {
     work.SetSize(1, 1);
     ws.ColorProfile.clear();
     ws.InputExif.clear();
     return decodeFailure(result, heif ? heifDecoder.Reason() : decoder.Reason());
   }
-  // Once a picture is decoded the host's events run, as they always have; an abort seen here
-  // still stops a high-quality reduction.
+  // Once a picture is decoded the host's events run once more: a cancel seen here ends the work,
+  // and an abort still stops a high-quality reduction, whose picture is then not saved.
   host.PumpEvents();
   if (host.Cancelled()) return Ended(FileWorkEnd::Cancelled);
   if (abortStops && ws.AbortRequested) return Ended(FileWorkEnd::ReductionAborted);

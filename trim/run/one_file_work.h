@@ -20,8 +20,8 @@ class FileWorkHost {
   virtual bool Reduce() = 0;
   virtual bool HighQuality() = 0;
   virtual void AddMemoLine(const std::string& line) = 0;
-  // Lets events run; afterwards the work reads the workspace's abort flag (which stops only a
-  // high-quality reduction, as it always has) and Cancelled().
+  // Lets events run; afterwards the work reads the workspace's abort flag (see AbortEndsWork) and
+  // Cancelled().
   virtual void PumpEvents() = 0;
   // The crop and the high-quality reduction take pictures of any size, not only up to PlaneCapacity.
   virtual bool NoSizeLimit() { return false; }

@@ -13,7 +13,6 @@
 #include "trim/codec/jpeg_encode.h"
 #include "trim/format.h"
 #include "trim/messages.h"
-#include "trim/result_codes.h"
 #include "trim/save/output_file.h"
 
 namespace phototrim {
@@ -108,27 +107,27 @@ CommitResult WriteEncodedFile(OutputFile& file, const SaveTarget& to, const Enco
 }
 
 // The steps of a save around its write: the path test, the folder opened or created, each
-// failure with its notice, reason and code, and the folder's new entry flushed or noted.
+// failure with its notice, reason and result, and the folder's new entry flushed or noted.
 // `write` writes the file at the target, as the writers above do.
 template <typename Write>
-int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
+SaveResult SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
   const FileCalls& calls = host.calls ? *host.calls : SystemFileCalls();
-  const auto failWith = [&host](int code, const std::string& notice, const std::string& reason) {
+  const auto failWith = [&host](SaveResult failure, const std::string& notice, const std::string& reason) {
     if (host.reason) *host.reason = reason;
     if (host.showNotice) host.showNotice(notice);
-    return code;
+    return failure;
   };
-  const auto fail = [&failWith](int code, const std::string& notice, int error) {
-    return failWith(code, notice, error > 0 ? std::strerror(error) : "");
+  const auto fail = [&failWith](SaveResult failure, const std::string& notice, int error) {
+    return failWith(failure, notice, error > 0 ? std::strerror(error) : "");
   };
   // The folder is there: the notice says what went wrong instead (the encoder alone gives no reason).
   const auto failWriting = [&failWith](const std::string& reason) {
-    return failWith(kSaveWriteFailed, reason.empty() ? text::kSaveFailed : Format(text::kSaveWriteFailedBecause, reason.c_str()),
-                    reason);
+    return failWith(SaveResult::WriteFailed,
+                    reason.empty() ? text::kSaveFailed : Format(text::kSaveWriteFailedBecause, reason.c_str()), reason);
   };
   const auto errorText = [](int error) { return std::string(error > 0 ? std::strerror(error) : ""); };
   if (host.reason) host.reason->clear();
-  if (path.size() <= 2) return fail(kSavePathTooShort, text::kSaveNoFolder, 0);
+  if (path.size() <= 2) return fail(SaveResult::PathTooShort, text::kSaveNoFolder, 0);
   const std::string folder = FolderPartOf(path);  // as the notice names it
   const std::string target = AbsolutePath(path);
   const std::string absoluteFolder = FolderPartOf(target);
@@ -140,13 +139,13 @@ int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
     std::vector<std::string> made;
     if (!CreateFolderTree(absoluteFolder, &made)) {
       const int error = errno;
-      return fail(kSaveCannotCreateFolder, Format(text::kSaveCannotCreate, folder.c_str()), error);
+      return fail(SaveResult::CannotCreateFolder, Format(text::kSaveCannotCreate, folder.c_str()), error);
     }
     // Each folder made is a new entry of the folder above it.
     for (const std::string& madeFolder : made) flushes.Add(ParentFolderOf(madeFolder));
     if (!opened.Open(absoluteFolder)) {
       const int error = errno;
-      return fail(kSaveCannotEnterFolder, text::kSaveFailed, error);
+      return fail(SaveResult::CannotEnterFolder, text::kSaveFailed, error);
     }
   }
   OutputFile file(calls);
@@ -156,11 +155,11 @@ int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
     case CommitResult::Done:
       break;
     case CommitResult::TargetExists:
-      return kSaveTargetExists;
+      return SaveResult::TargetExists;
     case CommitResult::WouldReplaceOwn:
       return failWriting(text::kReasonWouldReplaceOwnOutput);
     case CommitResult::Failed:
-      if (host.cancelled && host.cancelled()) return kStopped;  // given up, not failed
+      if (host.cancelled && host.cancelled()) return SaveResult::Stopped;  // given up, not failed
       return failWriting(errorText(file.Error()));
   }
   flushes.Add(absoluteFolder);
@@ -168,13 +167,13 @@ int SaveWith(const std::string& path, const SaveJpegHost& host, Write write) {
     const std::vector<FolderFlushFailure> failures = ownFlushes.FlushAll(calls);
     if (!failures.empty()) return failWriting(errorText(failures.front().error));
   }
-  return kOk;
+  return SaveResult::Ok;
 }
 
 }  // namespace
 
-int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
-             const SaveJpegHost& host) {
+SaveResult SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
+                    const SaveJpegHost& host) {
   return SaveWith(path, host, [&](OutputFile& file, const SaveTarget& to) {
     // Read now, not at the start of the run: the slider may have moved since the last file.
     const int quality = host.readQuality ? host.readQuality() : kDefaultQuality;
@@ -183,7 +182,7 @@ int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<s
   });
 }
 
-int SaveEncodedJpeg(const std::string& path, const EncodedJpeg& encoded, const SaveJpegHost& host) {
+SaveResult SaveEncodedJpeg(const std::string& path, const EncodedJpeg& encoded, const SaveJpegHost& host) {
   return SaveWith(path, host, [&](OutputFile& file, const SaveTarget& to) {
     return WriteEncodedFile(file, to, encoded);
   });

@@ -17,6 +17,17 @@
 
 namespace phototrim {
 
+// How a save ended. Every failure but TargetExists shows its notice first.
+enum class SaveResult {
+  Ok,
+  PathTooShort,        // two bytes or fewer: no folder is named
+  CannotCreateFolder,  // a level of the folder could not be made
+  CannotEnterFolder,   // made, but it cannot be opened
+  WriteFailed,         // encoding, writing, flushing or naming the file failed, or it was refused
+  TargetExists,        // a file appeared at the path and may not be replaced (see SaveJpegHost)
+  Stopped,             // the host gave the save up: nothing is written, no notice is shown
+};
+
 struct SaveJpegHost {
   std::function<int()> readQuality;                        // read once, just before encoding
   std::function<void(const std::string&)> showNotice;      // a modal notice with an OK button
@@ -26,18 +37,18 @@ struct SaveJpegHost {
   const FileCalls* calls = nullptr;  // the system's own calls when null
   // Receives the system's words for a failure ("Read-only file system"), or ours where no system
   // call failed; empty for a path too short, or an encoder that gave up on its own. The notice of
-  // a failed write (kSaveWriteFailed) carries it already.
+  // a failed write (WriteFailed) carries it already.
   std::string* reason = nullptr;
   const JpegMarkers* markers = nullptr;  // Exif and print resolution asked for, if any
   // Whether a file that stands at the path may be replaced. Without it, a file that appeared since
-  // the caller looked is left as it is, and the save returns kSaveTargetExists without a notice.
+  // the caller looked is left as it is, and the save returns TargetExists without a notice.
   bool mayReplace = true;
-  // A run's outputs: never replaced, even where replacing is allowed (kSaveWriteFailed).
+  // A run's outputs: never replaced, even where replacing is allowed (WriteFailed).
   WrittenOutputs* written = nullptr;
   // The most a new file may allow, within the umask (an existing file's own permissions pass on).
   mode_t newFileMode = 0666;
   // Asked between pieces of the file as it is encoded; true gives the save up: nothing is written,
-  // no notice is shown, and the result is kStopped.
+  // no notice is shown, and the result is Stopped.
   std::function<bool()> cancelled = nullptr;
 };
 
@@ -47,13 +58,12 @@ struct SaveJpegHost {
 // opened, or created with all missing levels; the current folder stays as it is. The file is written
 // to a temporary file in that folder, flushed to disk and renamed over the target only when
 // complete; on failure the temporary file is removed and an existing target is untouched. Each
-// failure shows its notice and returns its code: kSavePathTooShort, kSaveCannotCreateFolder,
-// kSaveCannotEnterFolder, kSaveWriteFailed; kSaveTargetExists shows none (see SaveJpegHost).
-int SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
-             const SaveJpegHost& host);
+// failure shows its notice and returns what failed; TargetExists shows none (see SaveJpegHost).
+SaveResult SaveJpeg(const std::string& path, const Bitmap& picture, const std::vector<std::uint8_t>& colorProfile,
+                    const SaveJpegHost& host);
 
-// SaveJpeg for a picture encoded ahead: the same folder steps, notices and codes, and the same
-// whole-or-nothing write; an EncodedJpeg that holds nothing fails as a failed encode does (-4).
-int SaveEncodedJpeg(const std::string& path, const EncodedJpeg& encoded, const SaveJpegHost& host);
+// SaveJpeg for a picture encoded ahead: the same folder steps, notices and results, and the same
+// whole-or-nothing write; an EncodedJpeg that holds nothing fails as a failed encode does (WriteFailed).
+SaveResult SaveEncodedJpeg(const std::string& path, const EncodedJpeg& encoded, const SaveJpegHost& host);
 
 }  // namespace phototrim

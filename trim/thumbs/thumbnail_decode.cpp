@@ -11,7 +11,7 @@
 #include "trim/codec/jpeg_errors.h"
 #include "trim/geometry/orientation.h"
 #include "trim/thumbs/exif_thumbnail.h"
-#include "trim/result_codes.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -45,8 +45,8 @@ int Orientation(j_decompress_ptr cinfo) {
   return 1;
 }
 
-int Decode(ScaledDecode& job, int longSide) {
-  if (setjmp(job.errors.jump)) return job.errors.failure != 0 ? job.errors.failure : kLoadFailed;
+LoadResult Decode(ScaledDecode& job, int longSide) {
+  if (setjmp(job.errors.jump)) return job.errors.failure;
   jpeg_create_decompress(&job.cinfo);
   job.created = true;
   job.cinfo.mem->max_memory_to_use = kLibjpegMemory;
@@ -56,13 +56,13 @@ int Decode(ScaledDecode& job, int longSide) {
   jpeg_read_header(&job.cinfo, TRUE);
   const auto common = reinterpret_cast<j_common_ptr>(&job.cinfo);
   if (std::uint64_t{job.cinfo.image_width} * job.cinfo.image_height > kMaxPixels)
-    FailJpeg(common, kLoadFailed, "画素数が多すぎます。");
+    FailJpeg(common, LoadResult::Failed, "画素数が多すぎます。");
   if (job.cinfo.jpeg_color_space == JCS_CMYK || job.cinfo.jpeg_color_space == JCS_YCCK)
-    FailJpeg(common, kLoadFailed, "CMYKの写真は縮小表示できません。");
+    FailJpeg(common, LoadResult::Failed, "CMYKの写真は縮小表示できません。");
   job.orientation = Orientation(&job.cinfo);
   job.width = static_cast<int>(job.cinfo.image_width);
   job.height = static_cast<int>(job.cinfo.image_height);
-  if (job.headerOnly) return kOk;
+  if (job.headerOnly) return LoadResult::Ok;
   job.cinfo.out_color_space = JCS_EXT_BGR;  // our rows; grayscale comes out as three equal channels
   job.cinfo.scale_num = 1;
   job.cinfo.scale_denom = static_cast<unsigned>(ThumbnailScale(std::max(job.width, job.height), longSide));
@@ -75,13 +75,13 @@ int Decode(ScaledDecode& job, int longSide) {
   job.scaledHeight = static_cast<int>(job.cinfo.output_height);
   const std::size_t stride = static_cast<std::size_t>(job.scaledWidth) * 3;
   job.pixels = static_cast<unsigned char*>(std::malloc(stride * static_cast<std::size_t>(job.scaledHeight)));
-  if (job.pixels == nullptr) FailJpeg(common, kOutOfMemory, "メモリが足りません。");
+  if (job.pixels == nullptr) FailJpeg(common, LoadResult::OutOfMemory, "メモリが足りません。");
   while (job.cinfo.output_scanline < job.cinfo.output_height) {
     JSAMPROW row = job.pixels + stride * job.cinfo.output_scanline;
     jpeg_read_scanlines(&job.cinfo, &row, 1);
   }
   jpeg_finish_decompress(&job.cinfo);
-  return kOk;
+  return LoadResult::Ok;
 }
 
 }  // namespace
@@ -111,23 +111,23 @@ void TurnUpright(const Bitmap& stored, int orientation, Bitmap& upright) {
 
 namespace {
 
-// Runs `job` and takes its pixels, turned upright, into `upright`. kOk, or the failure with `reason`.
-int Run(ScaledDecode& job, int longSide, Bitmap& upright, std::string& reason) {
+// Runs `job` and takes its pixels, turned upright, into `upright`. Ok, or the failure with `reason`.
+LoadResult Run(ScaledDecode& job, int longSide, Bitmap& upright, std::string& reason) {
   job.cinfo.err = InitJpegErrors(job.errors, kMaxWarnings, true);
-  int result = Decode(job, longSide);
+  LoadResult result = Decode(job, longSide);
   if (job.created) jpeg_destroy_decompress(&job.cinfo);
-  if (result != kOk) reason = job.errors.message;
-  if (result == kOk && !job.headerOnly) {
+  if (result != LoadResult::Ok) reason = job.errors.message;
+  if (result == LoadResult::Ok && !job.headerOnly) {
     Bitmap stored;
-    result = kOutOfMemory;
+    result = LoadResult::OutOfMemory;
     if (stored.SetSize(job.scaledWidth, job.scaledHeight)) {
       for (int y = 0; y < job.scaledHeight; ++y)
         std::memcpy(stored.Row(y), job.pixels + static_cast<std::size_t>(y) * job.scaledWidth * 3,
                     static_cast<std::size_t>(job.scaledWidth) * 3);
       TurnUpright(stored, job.orientation, upright);
-      if (upright.Width() == (AxesOf(job.orientation).turned ? job.scaledHeight : job.scaledWidth)) result = kOk;
+      if (upright.Width() == (AxesOf(job.orientation).turned ? job.scaledHeight : job.scaledWidth)) result = LoadResult::Ok;
     }
-    if (result != kOk) reason = "メモリが足りません。";
+    if (result != LoadResult::Ok) reason = "メモリが足りません。";
   }
   std::free(job.pixels);
   job.pixels = nullptr;
@@ -157,18 +157,18 @@ bool FaithfulThumbnail(const Bitmap& thumbnail, int width, int height) {
   return !bars;
 }
 
-int DecodeThumbnail(const std::string& path, int longSide, Thumbnail& out, std::string& reason) {
+LoadResult DecodeThumbnail(const std::string& path, int longSide, Thumbnail& out, std::string& reason) {
   std::FILE* file = std::fopen(path.c_str(), "rbe");
   if (file == nullptr) {
     reason = std::strerror(errno);
-    return kLoadFailed;
+    return LoadResult::Failed;
   }
   ScaledDecode header;
   header.file = file;
   header.headerOnly = true;
   Bitmap unused;
-  int result = Run(header, longSide, unused, reason);
-  if (result == kOk) {
+  LoadResult result = Run(header, longSide, unused, reason);
+  if (result == LoadResult::Ok) {
     const bool turned = AxesOf(header.orientation).turned;
     out.width = turned ? header.height : header.width;
     out.height = turned ? header.width : header.height;
@@ -180,11 +180,11 @@ int DecodeThumbnail(const std::string& path, int longSide, Thumbnail& out, std::
       small.memorySize = static_cast<unsigned long>(embedded.size());
       Bitmap stored;
       std::string ignored;
-      if (Run(small, kWholeScale, stored, ignored) == kOk &&
+      if (Run(small, kWholeScale, stored, ignored) == LoadResult::Ok &&
           std::max(stored.Width(), stored.Height()) >= longSide && FaithfulThumbnail(stored, header.width, header.height)) {
         TurnUpright(stored, header.orientation, out.pixels);
         std::fclose(file);
-        return kOk;
+        return LoadResult::Ok;
       }
     }
     std::rewind(file);

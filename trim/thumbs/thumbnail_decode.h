@@ -4,6 +4,7 @@
 #include <string>
 
 #include "trim/bitmap.h"
+#include "trim/load_result.h"
 
 namespace phototrim {
 
@@ -19,9 +20,9 @@ int ThumbnailScale(int longest, int longSide);
 
 // The thumbnail of a picture, upright by its EXIF orientation, at least `longSide` long (or the
 // whole picture when it is smaller). The picture's embedded Exif thumbnail when it is faithful and
-// large enough; else the file decoded at ThumbnailScale. kOk, or kLoadFailed / kOutOfMemory with
+// large enough; else the file decoded at ThumbnailScale. Ok, or Failed / OutOfMemory with
 // `reason` (libjpeg's words or ours).
-int DecodeThumbnail(const std::string& path, int longSide, Thumbnail& out, std::string& reason);
+LoadResult DecodeThumbnail(const std::string& path, int longSide, Thumbnail& out, std::string& reason);
 
 // Whether an embedded thumbnail shows a width x height picture (as stored) unchanged: the same
 // shape within 1 %, and no dark bars on two opposite sides (a picture letterboxed into its shape).
