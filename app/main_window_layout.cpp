@@ -114,7 +114,7 @@ void TForm1::CreateControls() {
   for (std::size_t row = 0; row < kSizeCaptions.size(); ++row) {
     const SizeCaption& choice = kSizeCaptions[row];
     const int top = kSizeButtonTops[row];
-    // RadioButton1 and RadioButton3 are narrower than the others, as they always were.
+    // RadioButton1 and RadioButton3 are narrower: their captions are shorter, and the layout stays the one users know.
     const int width = row == 0 ? 137 : row == 2 ? 145 : 153;
     auto* button = Place(new QRadioButton(U(choice.caption), GroupBox1), choice.control, 8, top, width, 17);
     button->setFont(fixed);
@@ -187,7 +187,7 @@ void TForm1::SetTabOrder() {
   order.push_back(CheckBox2);
   order.insert(order.end(), {RadioButton11, RadioButton12, RadioButton13, CheckBox3, RadioButton14, RadioButton16});
   order.insert(order.end(), {BitBtn8, BitBtn1, BitBtn2, Memo1, BitBtn3, BitBtn4, CheckBox4, CheckBox5, TrackBar1, BitBtn9});
-  order.push_back(CheckBox6);  // added later: last, so the chain of the other controls stays as it was
+  order.push_back(CheckBox6);  // last: Tab goes through the other controls in the order users know, then to it
   for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
