@@ -6,8 +6,8 @@
 
 namespace phototrim::app {
 
-PictureCollection::PictureCollection(Source source) : source_(std::move(source)) {
-  thread_ = std::jthread([this](std::stop_token stop) {
+PictureCollection::PictureCollection(Source source, std::function<void()> ended) : source_(std::move(source)) {
+  thread_ = std::jthread([this, ended = std::move(ended)](std::stop_token stop) {
     LeaveStopSignalsToTheMainThread();
     FolderCounters counters;
     CollectWatch watch;
@@ -21,6 +21,7 @@ PictureCollection::PictureCollection(Source source) : source_(std::move(source))
                      source_.leaveOut, source_.heif);
     found_.store(static_cast<int>(paths_.size()), std::memory_order_relaxed);
     done_.store(true, std::memory_order_release);
+    if (ended) ended();
   });
 }
 

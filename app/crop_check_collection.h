@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,8 +21,9 @@ class PictureCollection {
     bool operator==(const Source&) const = default;
   };
 
-  // Starts collecting at once, with the engine's collection.
-  explicit PictureCollection(Source source);
+  // Starts collecting at once, with the engine's collection; `ended` is called on the collection's
+  // thread when it has ended (it may be empty).
+  PictureCollection(Source source, std::function<void()> ended);
   // Stops the collection at its next entry and waits for it (at most one folder's listing).
   ~PictureCollection();
   PictureCollection(const PictureCollection&) = delete;

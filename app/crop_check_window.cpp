@@ -15,7 +15,7 @@ namespace phototrim::app {
 namespace {
 
 constexpr int kFacesPollMs = 50;
-constexpr int kCollectionPollMs = 30;
+constexpr int kCollectionPollMs = 100;
 
 QString U(const char* text) { return QString::fromUtf8(text); }
 
@@ -39,7 +39,10 @@ CropCheckWindow::CropCheckWindow(const PictureCollection::Source& source, CropPo
                                  std::function<TargetSize()> pair, Asking asking, QWidget* parent)
     : CropCheckWindow(source.root, positions, std::move(pair), std::move(asking), parent) {
   source_ = source;
-  collection_ = std::make_unique<PictureCollection>(source);
+  // The list is taken as soon as it is there; the timer only shows the count meanwhile. (The call
+  // queued here goes with the window: the collection's thread has ended before the window does.)
+  collection_ = std::make_unique<PictureCollection>(
+      source, [this] { QMetaObject::invokeMethod(this, [this] { TakeCollection(); }, Qt::QueuedConnection); });
   connect(&collectionPoll_, &QTimer::timeout, this, [this] { TakeCollection(); });
   collectionPoll_.start(kCollectionPollMs);
   EnableCommands();
