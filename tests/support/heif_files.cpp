@@ -150,11 +150,17 @@ std::vector<std::uint8_t> MakeHeif(const Bitmap& picture, const HeifOptions& opt
   jpeg.exif = options.exif;
   WriteBytes(in, png ? Png(picture, options.alpha, options.bitDepth > 8) : EncodeJpeg(picture, jpeg));
   // From the folder itself: the current folder may be one a test has removed, which the shell reports.
+  // The caller's is taken back afterwards (or "/"), so that later shells do not find theirs removed.
+  char* caller = ::getcwd(nullptr, 0);
+  const std::string back = caller != nullptr ? caller : "/";
+  std::free(caller);
   if (::chdir(folder.Path().c_str()) != 0) throw std::runtime_error("cannot enter " + folder.Path());
   const std::string command = "heif-enc -q 90 -b " + std::to_string(options.bitDepth) +
                               (options.thumbnail > 0 ? " -t " + std::to_string(options.thumbnail) : std::string()) +
                               " -o out.heic " + in.substr(in.rfind('/') + 1) + " >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) throw std::runtime_error("heif-enc failed: " + command);
+  const int status = std::system(command.c_str());
+  if (::chdir(back.c_str()) != 0 && ::chdir("/") != 0) throw std::runtime_error("cannot leave " + folder.Path());
+  if (status != 0) throw std::runtime_error("heif-enc failed: " + command);
   return ReadBytes(out);
 }
 
