@@ -10,7 +10,6 @@
 #include "support/test_folder.h"
 #include "trim/codec/heif_decoder.h"
 #include "trim/result_codes.h"
-#include "trim/thumbs/heif_thumbnail.h"
 #include "trim/thumbs/thumbnail_decode.h"
 
 namespace phototrim {
@@ -195,7 +194,7 @@ TEST(Thumbnail, HeifStandsAsTheRunSeesItFromItsOwnThumbnailOrItsWholeDecode) {
     // Its own thumbnail is 320 long; the whole picture is averaged down by 5, to 160.
     EXPECT_EQ(std::max(thumb.pixels.Width(), thumb.pixels.Height()), c.embeddedUsed ? 320 : 160) << c.name;
     EXPECT_TRUE(FaithfulThumbnail(thumb.pixels, run.Width(), run.Height())) << c.name;
-    for (const auto [fx, fy] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}}) {
+    for (const auto& [fx, fy] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}}) {
       std::uint8_t expected[3];
       std::uint8_t* row = expected;
       run.CopyRows(PixelRect{run.Width() * fx / 4, run.Height() * fy / 4, 1, 1}, 0, 1, &row);
@@ -203,22 +202,6 @@ TEST(Thumbnail, HeifStandsAsTheRunSeesItFromItsOwnThumbnailOrItsWholeDecode) {
       for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], expected[k], 12) << c.name << " quarter " << fx << "," << fy;
     }
   }
-}
-
-TEST(Thumbnail, BlocksAveragedWithNarrowerOnesAtTheEdges) {
-  // 5 x 3 shrunk for a longer side of 2: blocks of 2, the last column and row of one.
-  Bitmap picture;
-  picture.Reset(5, 3);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) std::memset(picture.Row(y) + 3 * x, 10 * x + 100 * y, 3);
-  Bitmap out;
-  ASSERT_TRUE(ShrinkByBlocks(5, 3, [&](int y) { return static_cast<const std::uint8_t*>(picture.Row(y)); }, 2, out));
-  ASSERT_EQ(out.Width(), 3);
-  ASSERT_EQ(out.Height(), 2);
-  // (0+10+100+110)/4 = 55; (20+30+120+130)/4 = 75; (40+140)/2 = 90; the last row: (200+210)/2 = 205 ...
-  const int expected[2][3] = {{55, 75, 90}, {205, 225, 240}};
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(out.Row(y)[3 * x], expected[y][x]) << x << "," << y;
 }
 
 }  // namespace

@@ -244,7 +244,7 @@ bool HeifDecoder::DecodeThumbnail(int longSide, Bitmap& out) {
     // Held to the picture's own limit, by its coded size too, before libheif allocates for it.
     const std::uint64_t coded = std::uint64_t(std::max(0, heif_image_handle_get_ispe_width(thumbnail))) *
                                 std::uint64_t(std::max(0, heif_image_handle_get_ispe_height(thumbnail)));
-    if (side >= longSide && coded <= maxPixels_ && (chosen == nullptr || side < chosenSide)) {
+    if (side >= longSide && coded > 0 && coded <= maxPixels_ && (chosen == nullptr || side < chosenSide)) {
       std::swap(chosen, thumbnail);
       chosenSide = side;
     }
