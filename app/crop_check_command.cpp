@@ -6,7 +6,6 @@
 
 #include "app/Unit1.h"
 #include "app/crop_check_window.h"
-#include "trim/collect/collect_jpeg_files.h"
 
 namespace phototrim::app {
 
@@ -15,15 +14,14 @@ TargetSize TForm1::ChosenTargetSize() { return ComputeTargetSize(host_.Size()); 
 void TForm1::BitBtn9Click() {
   const std::string root = InputFolderPath();
   if (root.empty()) return;
-  // Another folder, or the subfolder switch changed: the pictures are collected anew.
-  if (cropCheck_ && cropCheck_->Root() != root) {
+  // What a run started now would collect. Another folder, a switch or the output folder changed:
+  // the pictures are collected anew (aside: the window answers meanwhile).
+  const PictureCollection::Source source{root, NoSubfolders(), Heif(), OutputFolderPath()};
+  if (cropCheck_ && !(cropCheck_->From() == source)) {
     cropCheck_->deleteLater();
     cropCheck_ = nullptr;
   }
   if (!cropCheck_) {
-    std::vector<std::string> files;
-    FolderCounters counters;
-    CollectJpegFiles(root, files, counters, [this] { return NoSubfolders(); });
     CropCheckWindow::Asking asking;
     const QString filter = QString::fromUtf8("位置ファイル (*.txt);;すべてのファイル (*)");
     asking.fileName = [this, filter](bool save) {
@@ -31,7 +29,7 @@ void TForm1::BitBtn9Click() {
                   : QFileDialog::getOpenFileName(cropCheck_, QString::fromUtf8("位置ファイルを開く"), QString(), filter);
     };
     asking.notice = [this](const QString& text) { dialogs().Notice(MessageCaption, text); };
-    cropCheck_ = new CropCheckWindow(files, root, CropPlaces, [this] { return ChosenTargetSize(); }, asking, this);
+    cropCheck_ = new CropCheckWindow(source, CropPlaces, [this] { return ChosenTargetSize(); }, asking, this);
     // The frames follow the size and the resolution chosen here.
     const auto follow = [this] {
       if (cropCheck_) cropCheck_->SizeChanged();

@@ -27,32 +27,42 @@ int ClampPosition(int value) { return std::clamp(value, 0, kPositionScale); }
 
 }  // namespace
 
-CropCheckGrid::CropCheckGrid(const std::vector<std::string>& paths, const std::string& root, CropPositions& positions,
-                             std::function<TargetSize()> pair, QWidget* parent)
-    : QAbstractScrollArea(parent), positions_(positions), pair_(std::move(pair)) {
+CropCheckGrid::CropCheckGrid(const std::string& root, CropPositions& positions, std::function<TargetSize()> pair,
+                             QWidget* parent)
+    : QAbstractScrollArea(parent), root_(root), positions_(positions), pair_(std::move(pair)) {
+  setFocusPolicy(Qt::StrongFocus);
+  setAccessibleName(QString::fromUtf8("トリミング確認の一覧"));
+  verticalScrollBar()->setSingleStep(kCellHeight / 4);
+  connect(&poll_, &QTimer::timeout, this, [this] { Poll(); });
+}
+
+void CropCheckGrid::SetPictures(const std::vector<std::string>& paths) {
+  if (loader_) return;  // one collection a grid
   pictures_.reserve(paths.size());
   for (const std::string& path : paths) {
     Picture picture;
     picture.path = path;
-    picture.relative = RelativeToFolder(path, root);
+    picture.relative = RelativeToFolder(path, root_);
     picture.name = QString::fromUtf8(picture.relative.c_str());  // lossy for display only
     pictures_.push_back(std::move(picture));
   }
-  setFocusPolicy(Qt::StrongFocus);
-  setAccessibleName(QString::fromUtf8("トリミング確認の一覧"));
-  verticalScrollBar()->setSingleStep(kCellHeight / 4);
   const qreal ratio = devicePixelRatioF();
   const QSize box(static_cast<int>(std::ceil(kBoxWidth * ratio)), static_cast<int>(std::ceil(kBoxHeight * ratio)));
   const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
   loader_ = std::make_unique<ThumbnailLoader>(paths, box, threads);
-  connect(&poll_, &QTimer::timeout, this, [this] { Poll(); });
   poll_.start(kPollMs);
-  capacity_ = 64;  // until the first resize says how many cells are in view
+  UpdateScrollBar();
   AskForNearest();
   Describe();
+  viewport()->update();
 }
 
 CropCheckGrid::~CropCheckGrid() = default;
+
+int CropCheckGrid::Capacity() const {
+  // The rows in view (a partly shown one at each end) and the margin above and below.
+  return (viewport()->height() / kCellHeight + 2 + 2 * kMarginRows) * Columns();
+}
 
 int CropCheckGrid::Columns() const { return std::max(1, (viewport()->width() - kPad) / kCellWidth); }
 
@@ -89,6 +99,7 @@ std::pair<int, int> CropCheckGrid::VisibleRange() const {
 }
 
 bool CropCheckGrid::VisibleLoaded() const {
+  if (!HasPictures()) return false;
   const auto [first, last] = VisibleRange();
   for (int i = first; i < last; ++i)
     if (PictureAt(i).state == Picture::State::Waiting) return false;
@@ -179,8 +190,6 @@ void CropCheckGrid::UpdateScrollBar() {
 void CropCheckGrid::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   UpdateScrollBar();
-  const auto [first, last] = VisibleRange();
-  capacity_ = (last - first) + 2 * kMarginRows * Columns();
   AskForNearest();
 }
 
@@ -199,7 +208,7 @@ void CropCheckGrid::AskForNearest() {
     const Picture& picture = PictureAt(i);
     if (picture.state != Picture::State::Waiting) continue;
     const int distance = i < first ? first - i : i >= last ? i - last + 1 : 0;
-    if (picture.loadedOnce && distance > capacity_) continue;
+    if (picture.loadedOnce && distance > Capacity()) continue;
     byDistance.emplace_back(distance, i);
   }
   std::sort(byDistance.begin(), byDistance.end());
@@ -210,6 +219,7 @@ void CropCheckGrid::AskForNearest() {
 }
 
 void CropCheckGrid::Poll() {
+  if (!loader_) return;
   std::vector<ThumbnailLoader::Loaded> finished = loader_->TakeFinished();
   if (finished.empty()) return;
   const auto [first, last] = VisibleRange();
@@ -232,13 +242,13 @@ void CropCheckGrid::Poll() {
     inView = inView || (loaded.index >= first && loaded.index < last);
   }
   // Memory stays bounded: the images farthest from the view go, to be decoded again if needed.
-  if (heldImages_ > capacity_) {
+  if (heldImages_ > Capacity()) {
     std::vector<std::pair<int, int>> held;
     for (int i = 0; i < Count(); ++i)
       if (PictureAt(i).state == Picture::State::Shown)
         held.emplace_back(i < first ? first - i : i >= last ? i - last + 1 : 0, i);
     std::sort(held.begin(), held.end(), std::greater<>());
-    for (std::size_t k = 0; k < held.size() && heldImages_ > capacity_ && held[k].first > 0; ++k) {
+    for (std::size_t k = 0; k < held.size() && heldImages_ > Capacity() && held[k].first > 0; ++k) {
       Picture& picture = pictures_[static_cast<std::size_t>(held[k].second)];
       picture.image = QImage();
       picture.state = Picture::State::Waiting;
@@ -254,6 +264,11 @@ void CropCheckGrid::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
   const QPalette& colours = palette();
   painter.fillRect(viewport()->rect(), colours.base());
+  if (!HasPictures()) {
+    painter.setPen(colours.text().color());
+    painter.drawText(viewport()->rect(), Qt::AlignCenter, QString::fromUtf8("写真を集めています…"));
+    return;
+  }
   const auto [first, last] = VisibleRange();
   const QFontMetrics metrics(font());
   for (int i = first; i < last; ++i) {

@@ -30,11 +30,15 @@ class CropCheckGrid : public QAbstractScrollArea {
     QString reason;
   };
 
-  // The pictures `paths` collected under `root`; `positions` is where their crops sit, changed in
-  // place; `pair` gives the current size.
-  CropCheckGrid(const std::vector<std::string>& paths, const std::string& root, CropPositions& positions,
-                std::function<TargetSize()> pair, QWidget* parent = nullptr);
+  // The pictures collected under `root`, given by SetPictures; `positions` is where their crops
+  // sit, changed in place; `pair` gives the current size.
+  CropCheckGrid(const std::string& root, CropPositions& positions, std::function<TargetSize()> pair,
+                QWidget* parent = nullptr);
   ~CropCheckGrid() override;
+
+  // The collected pictures, once their collection has ended; until then the grid shows that it waits.
+  void SetPictures(const std::vector<std::string>& paths);
+  bool HasPictures() const { return loader_ != nullptr; }
 
   int Count() const { return static_cast<int>(pictures_.size()); }
   const Picture& PictureAt(int index) const { return pictures_[static_cast<std::size_t>(index)]; }
@@ -50,7 +54,7 @@ class CropCheckGrid : public QAbstractScrollArea {
   void Refresh();
 
   // For measurements and tests: every thumbnail has come once; those in view are shown.
-  bool AllLoaded() const { return loadedCount_ == Count(); }
+  bool AllLoaded() const { return HasPictures() && loadedCount_ == Count(); }
   bool VisibleLoaded() const;
   int HeldImages() const { return heldImages_; }
 
@@ -68,6 +72,7 @@ class CropCheckGrid : public QAbstractScrollArea {
 
  private:
   int Columns() const;
+  int Capacity() const;  // images held at most: what is in view and a margin around it
   QRect CellRect(int index) const;           // in the viewport
   QRectF PictureRect(int index) const;       // the fitted picture in its cell, in the viewport
   int IndexAt(QPoint point) const;           // -1 outside every cell
@@ -81,6 +86,7 @@ class CropCheckGrid : public QAbstractScrollArea {
   void Changed();
   void Describe();  // the accessible description: the current picture and its place
 
+  const std::string root_;
   std::vector<Picture> pictures_;
   CropPositions& positions_;
   std::function<TargetSize()> pair_;
@@ -89,7 +95,6 @@ class CropCheckGrid : public QAbstractScrollArea {
   int current_ = 0;
   int loadedCount_ = 0;
   int heldImages_ = 0;
-  int capacity_ = 0;  // images held at most: what is in view and a margin around it
   // A drag of a frame: where it began and the place the frame had then.
   int dragIndex_ = -1;
   QPointF dragStart_;

@@ -15,6 +15,7 @@ namespace phototrim::app {
 namespace {
 
 constexpr int kFacesPollMs = 50;
+constexpr int kCollectionPollMs = 100;
 
 QString U(const char* text) { return QString::fromUtf8(text); }
 
@@ -29,9 +30,31 @@ QPushButton* Button(const char* text, const char* accessibleName, QWidget* paren
 CropCheckWindow::CropCheckWindow(const std::vector<std::string>& paths, const std::string& root,
                                  CropPositions& positions, std::function<TargetSize()> pair, Asking asking,
                                  QWidget* parent)
+    : CropCheckWindow(root, positions, std::move(pair), std::move(asking), parent) {
+  grid_->SetPictures(paths);
+  ShowMovedCount();
+}
+
+CropCheckWindow::CropCheckWindow(const PictureCollection::Source& source, CropPositions& positions,
+                                 std::function<TargetSize()> pair, Asking asking, QWidget* parent)
+    : CropCheckWindow(source.root, positions, std::move(pair), std::move(asking), parent) {
+  source_ = source;
+  // The list is taken as soon as it is there; the timer only shows the count meanwhile. (The call
+  // queued here goes with the window: the collection's thread has ended before the window does.)
+  collection_ = std::make_unique<PictureCollection>(
+      source, [this] { QMetaObject::invokeMethod(this, [this] { TakeCollection(); }, Qt::QueuedConnection); });
+  connect(&collectionPoll_, &QTimer::timeout, this, [this] { TakeCollection(); });
+  collectionPoll_.start(kCollectionPollMs);
+  EnableCommands();
+  ShowMovedCount();
+}
+
+CropCheckWindow::CropCheckWindow(const std::string& root, CropPositions& positions, std::function<TargetSize()> pair,
+                                 Asking asking, QWidget* parent)
     : QWidget(parent, Qt::Window), root_(root), positions_(positions), asking_(std::move(asking)), pair_(pair) {
+  source_.root = root;
   setWindowTitle(U("トリミングの確認"));
-  grid_ = new CropCheckGrid(paths, root, positions, std::move(pair), this);
+  grid_ = new CropCheckGrid(root, positions, std::move(pair), this);
   auto* hint = new QLabel(U("矢印キー・ドラッグ: 枠を動かす　Ctrl+矢印: 写真を選ぶ　"
                             "Delete・ダブルクリック: 中央に戻す"),
                           this);
@@ -79,7 +102,31 @@ CropCheckWindow::CropCheckWindow(const std::vector<std::string>& paths, const st
 
 CropCheckWindow::~CropCheckWindow() = default;
 
+void CropCheckWindow::TakeCollection() {
+  if (!collection_) return;
+  if (!collection_->Done()) {
+    ShowMovedCount();
+    return;
+  }
+  collectionPoll_.stop();
+  grid_->SetPictures(collection_->Take());
+  collection_.reset();
+  EnableCommands();
+  ShowMovedCount();
+}
+
+void CropCheckWindow::EnableCommands() {
+  // Until the pictures are known, nothing can be placed on them, nor a file's lines matched with them.
+  const bool ready = !collection_;
+  for (QPushButton* button : {RecentreButton, RecentreAllButton, OpenButton}) button->setEnabled(ready);
+  for (QPushButton* button : {FacesButton, FacesAllButton}) button->setEnabled(ready && !faces_);
+}
+
 void CropCheckWindow::ShowMovedCount() {
+  if (collection_) {
+    MovedLabel->setText(U("写真を集めています… %1枚").arg(collection_->Found()));
+    return;
+  }
   QString text = U("動かした枠: %1枚 / %2枚").arg(grid_->MovedCount()).arg(grid_->Count());
   if (faces_) text += U("　顔を探しています… %1 / %2").arg(faces_->Finished()).arg(faces_->Total());
   MovedLabel->setText(text);
@@ -91,8 +138,7 @@ void CropCheckWindow::FocusOnFaces(bool all) {
   for (int i = all ? 0 : grid_->Current(); i < (all ? grid_->Count() : grid_->Current() + 1); ++i)
     pictures.emplace_back(i, grid_->PictureAt(i).path);
   faces_ = std::make_unique<FaceFocusWork>(std::move(pictures), pair_ ? pair_() : TargetSize{});
-  FacesButton->setEnabled(false);
-  FacesAllButton->setEnabled(false);
+  EnableCommands();
   facesPoll_.start(kFacesPollMs);
   ShowMovedCount();
 }
@@ -106,8 +152,7 @@ void CropCheckWindow::TakeFaces() {
   if (done) {
     faces_.reset();
     facesPoll_.stop();
-    FacesButton->setEnabled(true);
-    FacesAllButton->setEnabled(true);
+    EnableCommands();
   }
   grid_->Refresh();
   ShowMovedCount();

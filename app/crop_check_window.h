@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/crop_check_collection.h"
 #include "trim/geometry/crop_positions.h"
 #include "trim/geometry/size_table.h"
 
@@ -32,10 +33,17 @@ class CropCheckWindow : public QWidget {
   // what is placed here until the program closes; `pair` gives the main window's current size.
   CropCheckWindow(const std::vector<std::string>& paths, const std::string& root, CropPositions& positions,
                   std::function<TargetSize()> pair, Asking asking, QWidget* parent = nullptr);
+  // The pictures that `source` names, collected aside while the window already answers; they come
+  // into the grid when the collection ends.
+  CropCheckWindow(const PictureCollection::Source& source, CropPositions& positions, std::function<TargetSize()> pair,
+                  Asking asking, QWidget* parent = nullptr);
   ~CropCheckWindow() override;
 
   CropCheckGrid* Grid() const { return grid_; }
   const std::string& Root() const { return root_; }
+  // What the pictures were collected from (for the paths given at once: the root alone).
+  const PictureCollection::Source& From() const { return source_; }
+  bool Collecting() const { return collection_ != nullptr; }
   // The main window's size or resolution changed: the frames follow.
   void SizeChanged();
   // Writes the moved positions to a file / reads them from one (through Asking).
@@ -55,10 +63,17 @@ class CropCheckWindow : public QWidget {
   QPushButton* CloseButton = nullptr;
 
  private:
+  CropCheckWindow(const std::string& root, CropPositions& positions, std::function<TargetSize()> pair, Asking asking,
+                  QWidget* parent);
   void ShowMovedCount();
   void TakeFaces();
+  void TakeCollection();
+  void EnableCommands();
 
   const std::string root_;
+  PictureCollection::Source source_;
+  std::unique_ptr<PictureCollection> collection_;
+  QTimer collectionPoll_;
   CropPositions& positions_;
   Asking asking_;
   CropCheckGrid* grid_ = nullptr;

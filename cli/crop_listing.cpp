@@ -6,9 +6,11 @@
 #include <thread>
 #include <vector>
 
+#include "trim/codec/heif_decoder.h"
 #include "trim/codec/jpeg_decoder.h"
 #include "trim/geometry/orientation.h"
 #include "trim/collect/collect_jpeg_files.h"
+#include "trim/collect/heif_names.h"
 #include "trim/faces/face_focus.h"
 #include "trim/format.h"
 #include "trim/geometry/crop.h"
@@ -39,8 +41,33 @@ std::vector<std::string> CollectedFiles(const Options& options, std::FILE* err, 
                              std::fprintf(err, "フォルダを読み込めませんでした: %s: %s\n", folder.c_str(), std::strerror(error));
                              if (unreadableFolders) ++*unreadableFolders;
                            }};
-  CollectJpegFiles(options.inputFolder, files, counters, [&] { return options.noSubfolders; }, watch);
+  // As the run collects: HEIF files with --heic, the output folder left out where it lies inside.
+  CollectJpegFiles(options.inputFolder, files, counters, [&] { return options.noSubfolders; }, watch,
+                   options.outputFolder, options.heif);
   return files;
+}
+
+// The upright size a run crops the picture at `path` by, read from its header alone. False with
+// the decoder's reason when it cannot be read.
+bool UprightSize(const std::string& path, int& W, int& H, std::string& reason) {
+  if (HasHeifExtension(path)) {
+    HeifDecoder decoder;
+    if (decoder.OpenFile(path, LoadLimits{}) != LoadResult::Ok) {
+      reason = decoder.Reason();
+      return false;
+    }
+    W = decoder.Width(), H = decoder.Height();  // libheif's, upright
+    return true;
+  }
+  JpegDecoder decoder;
+  if (decoder.OpenFile(path, LoadLimits{}) != LoadResult::Ok) {
+    reason = decoder.Reason();
+    return false;
+  }
+  const bool turned = AxesOf(decoder.Orientation()).turned;
+  W = turned ? decoder.Height() : decoder.Width();
+  H = turned ? decoder.Width() : decoder.Height();
+  return true;
 }
 
 }  // namespace
@@ -91,15 +118,13 @@ int PrintCrops(const Options& options, const CropPositions& positions, std::FILE
     const CropPosition place = places.empty() ? kCentred : places[i];
     std::string line = RelativeToFolder(files[i], options.inputFolder) + '\t' + FormatPercent(place.x) + '\t' +
                        FormatPercent(place.y) + '\t';
-    JpegDecoder decoder;
-    if (decoder.OpenFile(files[i], LoadLimits{}) != LoadResult::Ok) {
-      std::fprintf(err, "%s: %s\n", files[i].c_str(), decoder.Reason().c_str());
+    int W = 0, H = 0;
+    std::string reason;
+    if (!UprightSize(files[i], W, H, reason)) {
+      std::fprintf(err, "%s: %s\n", files[i].c_str(), reason.c_str());
       status = kExitFinishedWithErrors;
       line += "unreadable";
     } else {
-      const bool turned = AxesOf(decoder.Orientation()).turned;
-      const int W = turned ? decoder.Height() : decoder.Width();
-      const int H = turned ? decoder.Width() : decoder.Height();
       const CropDecision crop = DecideCrop(W, H, pair, place, !options.noSizeLimit);
       if (options.skipSmall && SmallPicture(W, H)) {
         line += "skip";

@@ -1,5 +1,6 @@
 // libFuzzer target: the HEIF road of a run on arbitrary bytes (the boxes, the size checks, libheif's
-// decode, the rows into an upright picture), and the Exif an output would carry from the same bytes.
+// decode, the rows into an upright picture), the file's own thumbnail as the crop check decodes it,
+// and the Exif an output would carry from the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,6 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (decoder.Width() < 1 || decoder.Height() < 1 ||
         std::uint64_t(decoder.Width()) * std::uint64_t(decoder.Height()) > limits.maxPixels)
       std::abort();  // an opened picture is within the limits
+    // The file's own thumbnail, as the crop check takes it: within the same limit, or none.
+    Bitmap thumbnail;
+    if (decoder.DecodeThumbnail(1, thumbnail) &&
+        std::uint64_t(thumbnail.Width()) * std::uint64_t(thumbnail.Height()) > limits.maxPixels)
+      std::abort();
     result = decoder.Decode();
   }
   if (result == LoadResult::Ok) {

@@ -48,6 +48,10 @@ for target in "${targets[@]}"; do
       mkdir -p "$seedDir"
       for name in baseline gray one-pixel exif-8-mm icc-rgb-comment sampling-1x1 progressive; do
         heif-enc -q 50 -o "$seedDir/$name.heic" "$seeds/load/$name.jpg" >/dev/null 2>&1 || true
+      done
+      # Two with a thumbnail of their own, which the crop check decodes.
+      for name in baseline exif-8-mm; do
+        heif-enc -q 50 -t 16 -o "$seedDir/$name-thumbnail.heic" "$seeds/load/$name.jpg" >/dev/null 2>&1 || true
       done ;;
     *) echo "unknown target $target" >&2; exit 64 ;;
   esac

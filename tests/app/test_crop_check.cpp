@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +14,7 @@
 
 #include "app/crop_check_grid.h"
 #include "app/crop_check_window.h"
+#include "support/heif_files.h"
 #include "support/picture_files.h"
 #include "support/test_folder.h"
 #include "trim/geometry/crop_positions_file.h"
@@ -137,6 +139,63 @@ TEST(CropCheck, TheNextRunCutsWhereTheFramesWerePut) {
     EXPECT_TRUE(placed == testing::ReadBytes(folder / ("cli/" + std::string(name)))) << name;
     EXPECT_EQ(placed == testing::ReadBytes(folder / ("centred/" + std::string(name))), std::string(name) == "sub/c.jpg")
         << name;
+  }
+}
+
+TEST(CropCheck, PicturesAreCollectedAsideAsTheRunWouldCollectThem) {
+  TestFolder folder;
+  testing::WriteJpeg(folder / "in/a.jpg", 403, 250);
+  testing::WriteJpeg(folder / "in/sub/b.jpg", 250, 403);
+  Bitmap picture;
+  testing::FillPattern(picture, 320, 240);
+  testing::HeifOptions withThumbnail;
+  withThumbnail.thumbnail = 160;
+  testing::WriteBytes(folder / "in/c.heic", testing::WithRotation(testing::MakeHeif(picture, withThumbnail), 1, true));
+  testing::WindowUnderTest window;
+  window.dialogs.folders = {QString::fromStdString(folder / "in")};
+  window->BitBtn8->click();
+  const struct {
+    bool noSubfolders, heif;
+    int pictures;
+  } cases[] = {{false, false, 2}, {true, false, 1}, {false, true, 3}, {false, true, 3}};
+  const app::CropCheckWindow* previous = nullptr;
+  for (const auto& c : cases) {
+    window->CheckBox4->setChecked(c.noSubfolders);
+    window->CheckBox6->setChecked(c.heif);
+    window->BitBtn9->click();
+    app::CropCheckWindow* check = window->CropCheck();
+    ASSERT_NE(check, nullptr);
+    // The same switches keep the window and what was collected; other ones collect anew.
+    EXPECT_EQ(check == previous, &c == &cases[3]) << c.pictures;
+    previous = check;
+    ASSERT_TRUE(WaitForThumbnails(*check->Grid())) << c.pictures;
+    EXPECT_FALSE(check->Collecting());
+    EXPECT_TRUE(check->OpenButton->isEnabled());
+    ASSERT_EQ(check->Grid()->Count(), c.pictures);
+  }
+  // The HEIF picture stands as the run turns it, and its frame sits on that geometry.
+  const app::CropCheckGrid::Picture& heif = previous->Grid()->PictureAt(1);
+  EXPECT_EQ(heif.relative, "c.heic");
+  EXPECT_EQ(heif.state, app::CropCheckGrid::Picture::State::Shown);
+  EXPECT_EQ(heif.width, 240);
+  EXPECT_EQ(heif.height, 320);
+}
+
+TEST(CropCheck, ClosedAndGoneWhileItsPicturesAreStillCollected) {
+  TestFolder folder;
+  // Enough folders that the collection is still going when the window goes.
+  for (int i = 0; i < 200; ++i) testing::WriteJpeg(folder / ("in/" + std::to_string(i) + "/a.jpg"), 16, 16);
+  CropPositions positions;
+  app::PictureCollection::Source source;
+  source.root = folder / "in";
+  for (int i = 0; i < 3; ++i) {
+    auto window = std::make_unique<app::CropCheckWindow>(source, positions, [] { return TargetSize{2000, 1401}; },
+                                                         app::CropCheckWindow::Asking{});
+    window->show();
+    EXPECT_FALSE(window->OpenButton->isEnabled() && window->Collecting());
+    if (i > 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 5 * i);
+    window->close();
+    window.reset();  // stops the collection and waits for it
   }
 }
 

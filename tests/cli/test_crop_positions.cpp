@@ -8,6 +8,7 @@
 
 #include "cli/batch_command.h"
 #include "cli/options.h"
+#include "support/heif_files.h"
 #include "support/picture_files.h"
 #include "support/test_folder.h"
 #include "trim/format.h"
@@ -141,6 +142,32 @@ TEST(CropPositions, FaceFocusIsTheSameForAnyNumberOfJobsAndListedLinesWin) {
   EXPECT_EQ(one.out, three.out);
   EXPECT_NE(one.out.find("2.jpg\t0\t0\t0\t"), std::string::npos) << one.out;
   EXPECT_EQ(RunBatchCommand(folder, {"--crop-focus", "eyes", "in", "out"}).status, kExitUsage);
+}
+
+TEST(CropPositions, PrintedCropsAreOfThePicturesTheRunTakes) {
+  TestFolder folder;
+  testing::WriteJpeg(folder / "in/a.jpg", 403, 250);
+  testing::WriteJpeg(folder / "in/out/old.jpg", 403, 250);  // an earlier run's output, inside the input
+  Bitmap picture;
+  testing::FillPattern(picture, 403, 250);
+  testing::WriteBytes(folder / "in/c.heic", testing::WithRotation(testing::MakeHeif(picture), 1));
+  const struct {
+    std::vector<std::string> options;
+    std::string listed;
+  } cases[] = {
+      {{}, "a.jpg\t50\t50\t23\t0\t356\t250\t403\t250\n"},
+      // Upright 250 x 403 as libheif turns it: its rows are the free axis.
+      {{"--heic"}, "a.jpg\t50\t50\t23\t0\t356\t250\t403\t250\nc.heic\t50\t50\t0\t23\t250\t356\t250\t403\n"},
+      {{"--heic", "--crop-focus", "faces"},
+       "a.jpg\t50\t50\t23\t0\t356\t250\t403\t250\nc.heic\t50\t50\t0\t23\t250\t356\t250\t403\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"--print-crops", "in", "in/out"});
+    const CommandResult result = RunBatchCommand(folder, args);
+    EXPECT_EQ(result.status, kExitFinished) << result.err;
+    EXPECT_EQ(result.out, c.listed) << c.options.size();
+  }
 }
 
 TEST(CropPositions, LineNamingNoPictureIsReportedAndTheRunGoesOn) {

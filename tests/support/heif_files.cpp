@@ -71,11 +71,21 @@ std::size_t FindBox(const std::vector<std::uint8_t>& b, std::size_t from, std::s
   return to;
 }
 
-// The file with `box` added to the properties of its primary image.
-std::vector<std::uint8_t> WithProperty(std::vector<std::uint8_t> b, const std::vector<std::uint8_t>& box, bool essential) {
+// The item whose thumbnail reference ('thmb' in 'iref', version 0) names another; 0 when none does.
+std::size_t ThumbnailItem(const std::vector<std::uint8_t>& b) {
+  const std::size_t meta = FindBox(b, 0, b.size(), "meta"), metaEnd = meta + Get(b, meta, 4);
+  const std::size_t iref = FindBox(b, meta + 12, metaEnd, "iref");
+  if (iref == metaEnd) return 0;
+  const std::size_t thmb = FindBox(b, iref + 12, iref + Get(b, iref, 4), "thmb");
+  return thmb == iref + Get(b, iref, 4) ? 0 : Get(b, thmb + 8, 2);
+}
+
+// The file with `box` added to the properties of its primary image, or of item `item`.
+std::vector<std::uint8_t> WithProperty(std::vector<std::uint8_t> b, const std::vector<std::uint8_t>& box, bool essential,
+                                       std::size_t item = 0) {
   const std::uint32_t grown = static_cast<std::uint32_t>(box.size()) + 1;
   const std::size_t meta = FindBox(b, 0, b.size(), "meta"), metaEnd = meta + Get(b, meta, 4);
-  const std::size_t primary = Get(b, FindBox(b, meta + 12, metaEnd, "pitm") + 12, 2);
+  const std::size_t primary = item != 0 ? item : Get(b, FindBox(b, meta + 12, metaEnd, "pitm") + 12, 2);
   const std::size_t iprp = FindBox(b, meta + 12, metaEnd, "iprp"), iprpEnd = iprp + Get(b, iprp, 4);
   const std::size_t ipco = FindBox(b, iprp + 8, iprpEnd, "ipco"), ipcoEnd = ipco + Get(b, ipco, 4);
   int properties = 0;
@@ -116,8 +126,11 @@ std::vector<std::uint8_t> WithProperty(std::vector<std::uint8_t> b, const std::v
 
 }  // namespace
 
-std::vector<std::uint8_t> WithRotation(std::vector<std::uint8_t> heif, int quarterTurns) {
-  return WithProperty(std::move(heif), {0, 0, 0, 9, 'i', 'r', 'o', 't', static_cast<std::uint8_t>(quarterTurns & 3)}, true);
+std::vector<std::uint8_t> WithRotation(std::vector<std::uint8_t> heif, int quarterTurns, bool thumbnailToo) {
+  const std::vector<std::uint8_t> irot = {0, 0, 0, 9, 'i', 'r', 'o', 't', static_cast<std::uint8_t>(quarterTurns & 3)};
+  const std::size_t thumbnail = thumbnailToo ? ThumbnailItem(heif) : 0;
+  heif = WithProperty(std::move(heif), irot, true);
+  return thumbnail != 0 ? WithProperty(std::move(heif), irot, true, thumbnail) : heif;
 }
 
 std::vector<std::uint8_t> WithNclx(std::vector<std::uint8_t> heif, int primaries, int transfer) {
@@ -137,10 +150,17 @@ std::vector<std::uint8_t> MakeHeif(const Bitmap& picture, const HeifOptions& opt
   jpeg.exif = options.exif;
   WriteBytes(in, png ? Png(picture, options.alpha, options.bitDepth > 8) : EncodeJpeg(picture, jpeg));
   // From the folder itself: the current folder may be one a test has removed, which the shell reports.
+  // The caller's is taken back afterwards (or "/"), so that later shells do not find theirs removed.
+  char* caller = ::getcwd(nullptr, 0);
+  const std::string back = caller != nullptr ? caller : "/";
+  std::free(caller);
   if (::chdir(folder.Path().c_str()) != 0) throw std::runtime_error("cannot enter " + folder.Path());
   const std::string command = "heif-enc -q 90 -b " + std::to_string(options.bitDepth) +
+                              (options.thumbnail > 0 ? " -t " + std::to_string(options.thumbnail) : std::string()) +
                               " -o out.heic " + in.substr(in.rfind('/') + 1) + " >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) throw std::runtime_error("heif-enc failed: " + command);
+  const int status = std::system(command.c_str());
+  if (::chdir(back.c_str()) != 0 && ::chdir("/") != 0) throw std::runtime_error("cannot leave " + folder.Path());
+  if (status != 0) throw std::runtime_error("heif-enc failed: " + command);
   return ReadBytes(out);
 }
 

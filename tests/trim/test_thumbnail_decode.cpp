@@ -5,8 +5,10 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include "support/heif_files.h"
 #include "support/picture_files.h"
 #include "support/test_folder.h"
+#include "trim/codec/heif_decoder.h"
 #include "trim/load_result.h"
 #include "trim/thumbs/thumbnail_decode.h"
 
@@ -106,6 +108,98 @@ TEST(Thumbnail, EmbeddedOneUsedOnlyWhenFaithfulAndLargeEnough) {
     EXPECT_EQ(std::abs(pixel[0] - 77) <= 3 && std::abs(pixel[2] - 200) <= 3, c.used) << c.name;
     if (c.used) {
       EXPECT_EQ(thumb.pixels.Width(), c.height) << c.name;
+    }
+  }
+}
+
+// The largest difference of any channel between `thumb` and the 8 x 8 block means of `picture`.
+int WorstAgainstBlockMeans(const Bitmap& thumb, const Bitmap& picture) {
+  int worst = 0;
+  for (int by = 0; by < thumb.Height(); ++by)
+    for (int bx = 0; bx < thumb.Width(); ++bx)
+      for (int c = 0; c < 3; ++c) {
+        int sum = 0;
+        for (int y = 8 * by; y < 8 * by + 8; ++y)
+          for (int x = 8 * bx; x < 8 * bx + 8; ++x) sum += picture.Row(y)[3 * x + c];
+        worst = std::max(worst, std::abs(thumb.Row(by)[3 * bx + c] - (sum + 32) / 64));
+      }
+  return worst;
+}
+
+TEST(Thumbnail, CmykAndProgressiveFilesShowThePictureTheirRunWouldSave) {
+  testing::JpegOptions baseline, cmyk, ycck, progressive, oneByOne, dcUnrefined;
+  cmyk.adobeCmyk = ycck.adobeCmyk = ycck.ycck = true;
+  progressive.progressive = oneByOne.progressive = dcUnrefined.progressive = true;
+  oneByOne.componentByComponent = true;
+  dcUnrefined.dcNeverRefined = true;
+  const struct {
+    const char* name;
+    const testing::JpegOptions& options;
+  } cases[] = {{"baseline", baseline},    {"Adobe CMYK", cmyk},      {"YCCK", ycck},
+               {"progressive", progressive}, {"component by component", oneByOne}, {"DC never refined", dcUnrefined}};
+  testing::TestFolder folder;
+  Bitmap picture;
+  testing::FillPattern(picture, 640, 480, 0);  // 1/8 of it is the 80 x 60 thumbnail
+  for (const auto& c : cases) {
+    testing::WriteBytes(folder / "a.jpg", testing::EncodeJpeg(picture, c.options));
+    Thumbnail thumb;
+    std::string reason;
+    ASSERT_EQ(DecodeThumbnail(folder / "a.jpg", 80, thumb, reason), LoadResult::Ok) << c.name << ": " << reason;
+    ASSERT_EQ(thumb.pixels.Width(), 80) << c.name;
+    ASSERT_EQ(thumb.pixels.Height(), 60) << c.name;
+    // The pattern's ramps and 16-pixel checker; subsampled chroma and JPEG's losses take up to 5 levels.
+    EXPECT_LE(WorstAgainstBlockMeans(thumb.pixels, picture), 8) << c.name;
+  }
+}
+
+// Four flat quarters: red, green, blue, white; a turn or a mirror shows in any corner.
+void FillQuarters(Bitmap& picture, int width, int height) {
+  static constexpr std::uint8_t kBgr[4][3] = {{30, 30, 220}, {30, 200, 30}, {210, 40, 40}, {235, 235, 235}};
+  picture.Reset(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      std::memcpy(picture.Row(y) + 3 * x, kBgr[(y >= height / 2) * 2 + (x >= width / 2)], 3);
+}
+
+TEST(Thumbnail, HeifStandsAsTheRunSeesItFromItsOwnThumbnailOrItsWholeDecode) {
+  const struct {
+    const char* name;
+    int thumbnail, turns;
+    bool thumbnailTurned, embeddedUsed;
+  } cases[] = {
+      {"no thumbnail", 0, 0, false, false},
+      {"own thumbnail", 320, 0, false, true},
+      {"turned with its thumbnail", 320, 1, true, true},
+      {"turned, its thumbnail not", 320, 3, false, false},  // another shape: not the picture
+  };
+  testing::TestFolder folder;
+  Bitmap picture;
+  FillQuarters(picture, 800, 600);
+  for (const auto& c : cases) {
+    testing::HeifOptions options;
+    options.thumbnail = c.thumbnail;
+    std::vector<std::uint8_t> heif = testing::MakeHeif(picture, options);
+    if (c.turns != 0) heif = testing::WithRotation(std::move(heif), c.turns, c.thumbnailTurned);
+    testing::WriteBytes(folder / "a.heic", heif);
+    Thumbnail thumb;
+    std::string reason;
+    ASSERT_EQ(DecodeThumbnail(folder / "a.heic", 150, thumb, reason), LoadResult::Ok) << c.name << ": " << reason;
+    // The run's own geometry, and its pixels to compare with.
+    HeifDecoder run;
+    ASSERT_EQ(run.OpenFile(folder / "a.heic", LoadLimits{}), LoadResult::Ok) << c.name;
+    ASSERT_EQ(run.Decode(), LoadResult::Ok) << c.name;
+    EXPECT_EQ(thumb.width, run.Width()) << c.name;
+    EXPECT_EQ(thumb.height, run.Height()) << c.name;
+    EXPECT_EQ(thumb.width, c.turns % 2 ? 600 : 800) << c.name;
+    // Its own thumbnail is 320 long; the whole picture is averaged down by 5, to 160.
+    EXPECT_EQ(std::max(thumb.pixels.Width(), thumb.pixels.Height()), c.embeddedUsed ? 320 : 160) << c.name;
+    EXPECT_TRUE(FaithfulThumbnail(thumb.pixels, run.Width(), run.Height())) << c.name;
+    for (const auto& [fx, fy] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}}) {
+      std::uint8_t expected[3];
+      std::uint8_t* row = expected;
+      run.CopyRows(PixelRect{run.Width() * fx / 4, run.Height() * fy / 4, 1, 1}, 0, 1, &row);
+      const std::uint8_t* got = thumb.pixels.Row(thumb.pixels.Height() * fy / 4) + 3 * (thumb.pixels.Width() * fx / 4);
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(got[k], expected[k], 12) << c.name << " quarter " << fx << "," << fy;
     }
   }
 }

@@ -34,6 +34,29 @@ constexpr std::size_t kExifOffsetBytes = 4;
 
 std::atomic<int> decodingThreads{0};
 
+// Rows `firstRow` on of `rect` in a decoded interleaved plane, as rows of blue, green, red; an alpha
+// channel composited over white.
+void CopyPlaneRows(const std::uint8_t* plane, int stride, bool alpha, const PixelRect& rect, int firstRow, int count,
+                   std::uint8_t* const* rows) {
+  const int channels = alpha ? 4 : 3;
+  for (int i = 0; i < count; ++i) {
+    const std::uint8_t* in = plane + static_cast<std::size_t>(rect.y + firstRow + i) * static_cast<std::size_t>(stride) +
+                             static_cast<std::size_t>(rect.x) * channels;
+    std::uint8_t* out = rows[i];
+    if (!alpha) {
+      for (int x = 0; x < rect.width; ++x, in += 3, out += 3) out[0] = in[2], out[1] = in[1], out[2] = in[0];
+      continue;
+    }
+    // Over white: c * a + 255 * (255 - a), divided by 255 and rounded to the nearest.
+    for (int x = 0; x < rect.width; ++x, in += 4, out += 3) {
+      const unsigned a = in[3], back = 255 * (255 - a);
+      out[0] = static_cast<std::uint8_t>((in[2] * a + back + 127) / 255);
+      out[1] = static_cast<std::uint8_t>((in[1] * a + back + 127) / 255);
+      out[2] = static_cast<std::uint8_t>((in[0] * a + back + 127) / 255);
+    }
+  }
+}
+
 }  // namespace
 
 // Where libheif reads a file from: a descriptor, never past the size the file had when opened.
@@ -147,6 +170,7 @@ LoadResult HeifDecoder::Open(const LoadLimits& limits) {
                                     std::uint64_t(std::max(0, heif_image_handle_get_ispe_height(handle_)));
   const std::uint64_t pixels = std::uint64_t(std::max(0, width_)) * std::uint64_t(std::max(0, height_));
   if (width_ < 1 || height_ < 1) return Fail(text::kReasonNoPicture);
+  maxPixels_ = limits.maxPixels;
   if (std::max(pixels, codedPixels) > limits.maxPixels) {
     reason_ = Format(text::kReasonTooManyPixels, unsigned(width_), unsigned(height_),
                      static_cast<unsigned long long>(limits.maxPixels));
@@ -203,23 +227,48 @@ LoadResult HeifDecoder::Decode() {
 }
 
 void HeifDecoder::CopyRows(const PixelRect& rect, int firstRow, int count, std::uint8_t* const* rows) const {
-  const int channels = alpha_ ? 4 : 3;
-  for (int i = 0; i < count; ++i) {
-    const std::uint8_t* in = plane_ + static_cast<std::size_t>(rect.y + firstRow + i) * static_cast<std::size_t>(stride_) +
-                             static_cast<std::size_t>(rect.x) * channels;
-    std::uint8_t* out = rows[i];
-    if (!alpha_) {
-      for (int x = 0; x < rect.width; ++x, in += 3, out += 3) out[0] = in[2], out[1] = in[1], out[2] = in[0];
-      continue;
+  CopyPlaneRows(plane_, stride_, alpha_, rect, firstRow, count, rows);
+}
+
+bool HeifDecoder::DecodeThumbnail(int longSide, Bitmap& out) {
+  if (handle_ == nullptr) return false;
+  std::vector<heif_item_id> ids(static_cast<std::size_t>(std::max(0, heif_image_handle_get_number_of_thumbnails(handle_))));
+  ids.resize(static_cast<std::size_t>(
+      std::max(0, heif_image_handle_get_list_of_thumbnail_IDs(handle_, ids.data(), static_cast<int>(ids.size())))));
+  heif_image_handle* chosen = nullptr;
+  int chosenSide = 0;
+  for (const heif_item_id id : ids) {
+    heif_image_handle* thumbnail = nullptr;
+    if (heif_image_handle_get_thumbnail(handle_, id, &thumbnail).code != heif_error_Ok) continue;
+    const int side = std::max(heif_image_handle_get_width(thumbnail), heif_image_handle_get_height(thumbnail));
+    // Held to the picture's own limit, by its coded size too, before libheif allocates for it.
+    const std::uint64_t coded = std::uint64_t(std::max(0, heif_image_handle_get_ispe_width(thumbnail))) *
+                                std::uint64_t(std::max(0, heif_image_handle_get_ispe_height(thumbnail)));
+    if (side >= longSide && coded > 0 && coded <= maxPixels_ && (chosen == nullptr || side < chosenSide)) {
+      std::swap(chosen, thumbnail);
+      chosenSide = side;
     }
-    // Over white: c * a + 255 * (255 - a), divided by 255 and rounded to the nearest.
-    for (int x = 0; x < rect.width; ++x, in += 4, out += 3) {
-      const unsigned a = in[3], back = 255 * (255 - a);
-      out[0] = static_cast<std::uint8_t>((in[2] * a + back + 127) / 255);
-      out[1] = static_cast<std::uint8_t>((in[1] * a + back + 127) / 255);
-      out[2] = static_cast<std::uint8_t>((in[0] * a + back + 127) / 255);
-    }
+    if (thumbnail != nullptr) heif_image_handle_release(thumbnail);
   }
+  if (chosen == nullptr) return false;
+  const bool alpha = heif_image_handle_has_alpha_channel(chosen) != 0;
+  heif_image* image = nullptr;
+  // libheif's default options: the thumbnail's transformations applied, as the picture's are.
+  const heif_error decoded = heif_decode_image(chosen, &image, heif_colorspace_RGB,
+                                               alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
+  heif_image_handle_release(chosen);
+  if (decoded.code != heif_error_Ok) return false;
+  int stride = 0;
+  const std::uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+  const int w = heif_image_get_width(image, heif_channel_interleaved), h = heif_image_get_height(image, heif_channel_interleaved);
+  bool ok = plane != nullptr && heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved) == 8 && w > 0 &&
+            h > 0 && out.Reset(w, h);
+  for (int y = 0; ok && y < h; ++y) {
+    std::uint8_t* row = out.Row(y);
+    CopyPlaneRows(plane, stride, alpha, PixelRect{0, 0, w, h}, y, 1, &row);
+  }
+  heif_image_release(image);
+  return ok;
 }
 
 KeptRows HeifKeptRows(const PixelRect& kept) { return {kept.width, 0, kept.width, kept.height, OrientationAxes{}}; }

@@ -56,6 +56,12 @@ class HeifDecoder {
   // composited over white.
   void CopyRows(const PixelRect& rect, int firstRow, int count, std::uint8_t* const* rows) const;
 
+  // The file's own thumbnail of the primary image, the smallest whose longer side reaches
+  // `longSide`, decoded with its transformations applied (upright, as libheif turns the picture)
+  // into `out`, alpha over white. False when there is none such or it cannot be decoded; whether
+  // it shows the picture unchanged is the caller's to judge.
+  bool DecodeThumbnail(int longSide, Bitmap& out);
+
   const std::string& Reason() const { return reason_; }
 
  private:
@@ -68,6 +74,7 @@ class HeifDecoder {
   heif_image* image_ = nullptr;
   int fd_ = -1;
   std::unique_ptr<HeifFileReader> reader_;  // what libheif reads the file through, while the context lives
+  std::uint64_t maxPixels_ = 0;
   int width_ = 0;
   int height_ = 0;
   bool alpha_ = false;

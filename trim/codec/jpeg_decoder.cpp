@@ -13,6 +13,7 @@
 
 #include <jerror.h>  // WARNMS, ERREXIT and the message codes
 
+#include "trim/codec/cmyk_rows.h"
 #include "trim/codec/exif_orientation.h"
 #include "trim/codec/kept_markers.h"
 #include "trim/messages.h"
@@ -47,19 +48,6 @@ constexpr std::uint64_t kMaxFileBytes = std::uint64_t{1} << 30;
 constexpr std::size_t kSourceBytes = 64 * 1024;
 // The coefficients that libjpeg's block smoothing looks at (DC and the first nine AC ones).
 constexpr int kSmoothedCoefficients = 10;
-
-void CmykRowToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, int width, bool inverted) {
-  // Adobe files store CMYK inverted (255 is no ink), so the usual conversion
-  // R = (255-C)(255-K)/255 becomes R = C*K/255 on the stored values. Rounded to nearest: 255 is
-  // odd, so a quotient is never exactly halfway, and adding 127 before the division rounds it.
-  for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
-    unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
-    if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
-    bgr[0] = static_cast<std::uint8_t>((y * k + 127) / 255);
-    bgr[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
-    bgr[2] = static_cast<std::uint8_t>((c * k + 127) / 255);
-  }
-}
 
 int FirstExifOrientation(j_decompress_ptr cinfo) {
   for (jpeg_saved_marker_ptr marker = cinfo->marker_list; marker != nullptr; marker = marker->next)

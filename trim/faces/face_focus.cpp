@@ -13,7 +13,10 @@
 
 namespace phototrim {
 
-// The "alt2" frontal cascade: fewer false faces in foliage and patterns than the default one.
+// The "alt2" frontal cascade. Judged by eye on portraits and group photos (about 40 frontal faces)
+// and on 19 photos without people: alt2 found 30 faces with one false one (beside a real face);
+// "default" 29 with six false ones (four on photos without people), "alt" 29 with one, and the
+// LBP cascade 25 with two, at under half the cost. About 0.2 s of processor time a photo.
 const char* const kFaceCascadePath = "/usr/share/opencv4/haarcascades/haarcascade_frontalface_alt2.xml";
 
 namespace {

@@ -7,10 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "trim/codec/cmyk_rows.h"
 #include "trim/codec/exif_orientation.h"
 #include "trim/codec/jpeg_errors.h"
 #include "trim/geometry/orientation.h"
+#include "trim/collect/heif_names.h"
 #include "trim/thumbs/exif_thumbnail.h"
+#include "trim/thumbs/heif_thumbnail.h"
 #include "trim/load_result.h"
 
 namespace phototrim {
@@ -36,6 +39,7 @@ struct ScaledDecode {
   int width = 0, height = 0;  // stored, whole
   int scaledWidth = 0, scaledHeight = 0;
   unsigned char* pixels = nullptr;  // BGR rows of the scaled picture, malloc'ed
+  unsigned char* cmykRow = nullptr;  // one row as libjpeg gives CMYK, before it is made BGR; malloc'ed
 };
 
 int Orientation(j_decompress_ptr cinfo) {
@@ -43,6 +47,30 @@ int Orientation(j_decompress_ptr cinfo) {
     if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 && std::memcmp(marker->data, "Exif\0\0", 6) == 0)
       return ExifOrientation(marker->data, marker->data_length);
   return 1;
+}
+
+// Reads the scans of a progressive file (in buffered-image mode) until every component has had its
+// first DC scan, or the file ends; the number of the last scan read. The DC's last bits may still
+// be missing (a later refinement scan): a level or less at 1/8, nothing a thumbnail shows.
+int ConsumeDcScans(j_decompress_ptr cinfo) {
+  bool dc[MAX_COMPONENTS] = {};
+  while (true) {
+    // The scan whose header was read last, before its data moves the reader on.
+    bool firstDc = cinfo->Ss == 0 && cinfo->Ah == 0;
+    int scanComponents[MAX_COMPS_IN_SCAN], count = cinfo->comps_in_scan;
+    for (int i = 0; i < count; ++i) scanComponents[i] = cinfo->cur_comp_info[i]->component_index;
+    int status;
+    do status = jpeg_consume_input(cinfo);
+    while (status != JPEG_SCAN_COMPLETED && status != JPEG_REACHED_EOI && status != JPEG_SUSPENDED);
+    if (status != JPEG_SCAN_COMPLETED) return cinfo->input_scan_number;
+    if (firstDc)
+      for (int i = 0; i < count; ++i) dc[scanComponents[i]] = true;
+    if (std::all_of(dc, dc + cinfo->num_components, [](bool had) { return had; })) return cinfo->input_scan_number;
+    // On to the next scan's header.
+    do status = jpeg_consume_input(cinfo);
+    while (status != JPEG_REACHED_SOS && status != JPEG_REACHED_EOI && status != JPEG_SUSPENDED);
+    if (status != JPEG_REACHED_SOS) return cinfo->input_scan_number;
+  }
 }
 
 LoadResult Decode(ScaledDecode& job, int longSide) {
@@ -57,30 +85,40 @@ LoadResult Decode(ScaledDecode& job, int longSide) {
   const auto common = reinterpret_cast<j_common_ptr>(&job.cinfo);
   if (std::uint64_t{job.cinfo.image_width} * job.cinfo.image_height > kMaxPixels)
     FailJpeg(common, LoadResult::Failed, "画素数が多すぎます。");
-  if (job.cinfo.jpeg_color_space == JCS_CMYK || job.cinfo.jpeg_color_space == JCS_YCCK)
-    FailJpeg(common, LoadResult::Failed, "CMYKの写真は縮小表示できません。");
   job.orientation = Orientation(&job.cinfo);
   job.width = static_cast<int>(job.cinfo.image_width);
   job.height = static_cast<int>(job.cinfo.image_height);
   if (job.headerOnly) return LoadResult::Ok;
-  job.cinfo.out_color_space = JCS_EXT_BGR;  // our rows; grayscale comes out as three equal channels
+  // libjpeg writes BGR (grayscale as three equal channels) into our rows; CMYK it cannot make RGB
+  // itself, so that comes as CMYK and is converted as a run converts it.
+  const bool cmyk = job.cinfo.jpeg_color_space == JCS_CMYK || job.cinfo.jpeg_color_space == JCS_YCCK;
+  job.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   job.cinfo.scale_num = 1;
   job.cinfo.scale_denom = static_cast<unsigned>(ThumbnailScale(std::max(job.width, job.height), longSide));
   // A picture to look at, not to print: the fastest ways libjpeg has.
   job.cinfo.dct_method = JDCT_IFAST;
   job.cinfo.do_fancy_upsampling = FALSE;
   job.cinfo.do_block_smoothing = FALSE;
+  // At 1/8 a pixel is the mean of its block, its DC coefficient: a progressive file gives that in
+  // its first scans, and the rest (most of its data, and of the time) is never read.
+  const bool dcOnly = job.cinfo.progressive_mode && job.cinfo.scale_denom == 8;
+  job.cinfo.buffered_image = dcOnly ? TRUE : FALSE;
   jpeg_start_decompress(&job.cinfo);
   job.scaledWidth = static_cast<int>(job.cinfo.output_width);
   job.scaledHeight = static_cast<int>(job.cinfo.output_height);
   const std::size_t stride = static_cast<std::size_t>(job.scaledWidth) * 3;
   job.pixels = static_cast<unsigned char*>(std::malloc(stride * static_cast<std::size_t>(job.scaledHeight)));
-  if (job.pixels == nullptr) FailJpeg(common, LoadResult::OutOfMemory, "メモリが足りません。");
+  if (cmyk) job.cmykRow = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(job.scaledWidth) * 4));
+  if (job.pixels == nullptr || (cmyk && job.cmykRow == nullptr)) FailJpeg(common, LoadResult::OutOfMemory, "メモリが足りません。");
+  if (dcOnly) jpeg_start_output(&job.cinfo, ConsumeDcScans(&job.cinfo));
   while (job.cinfo.output_scanline < job.cinfo.output_height) {
-    JSAMPROW row = job.pixels + stride * job.cinfo.output_scanline;
+    unsigned char* bgr = job.pixels + stride * job.cinfo.output_scanline;
+    JSAMPROW row = cmyk ? job.cmykRow : bgr;
     jpeg_read_scanlines(&job.cinfo, &row, 1);
+    if (cmyk) CmykRowToBgr(job.cmykRow, bgr, job.scaledWidth, job.cinfo.saw_Adobe_marker);
   }
-  jpeg_finish_decompress(&job.cinfo);
+  // A progressive file stopped after its DC scans is let go as it stands (destroyed by the caller).
+  if (!dcOnly) jpeg_finish_decompress(&job.cinfo);
   return LoadResult::Ok;
 }
 
@@ -130,7 +168,8 @@ LoadResult Run(ScaledDecode& job, int longSide, Bitmap& upright, std::string& re
     if (result != LoadResult::Ok) reason = "メモリが足りません。";
   }
   std::free(job.pixels);
-  job.pixels = nullptr;
+  std::free(job.cmykRow);
+  job.pixels = job.cmykRow = nullptr;
   return result;
 }
 
@@ -158,6 +197,8 @@ bool FaithfulThumbnail(const Bitmap& thumbnail, int width, int height) {
 }
 
 LoadResult DecodeThumbnail(const std::string& path, int longSide, Thumbnail& out, std::string& reason) {
+  // A HEIF file is known by its name, as a run knows it.
+  if (HasHeifExtension(path)) return DecodeHeifThumbnail(path, longSide, out, reason);
   std::FILE* file = std::fopen(path.c_str(), "rbe");
   if (file == nullptr) {
     reason = std::strerror(errno);

@@ -18,7 +18,7 @@ struct Thumbnail {
 // `longest` to the fewest pixels that still give `longSide` on that side.
 int ThumbnailScale(int longest, int longSide);
 
-// The thumbnail of a picture, upright by its EXIF orientation, at least `longSide` long (or the
+// The thumbnail of a picture (a HEIF file, named so: DecodeHeifThumbnail), upright by its EXIF orientation, at least `longSide` long (or the
 // whole picture when it is smaller). The picture's embedded Exif thumbnail when it is faithful and
 // large enough; else the file decoded at ThumbnailScale. Ok, or Failed / OutOfMemory with
 // `reason` (libjpeg's words or ours).
