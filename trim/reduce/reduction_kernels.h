@@ -63,6 +63,11 @@ struct TargetRowSources {
   float inverse = 0;                    // 1/Sy, rounded to float
 };
 
+// How a set's rows-first kernel wants the horizontal spans laid out: in windows of 64 bytes that
+// one permute gathers from (row_gathers.h), or in windows of 32 bytes a 128-bit lane
+// (lane_gathers.h).
+enum class GatherLayout { Windows64, Lanes128 };
+
 struct ReductionKernels {
   // sums[p * kBandRows + r] = sum over t of weight(r, t) * band[r].rows[t][p], for p in [begin, end).
   void (*vertical)(const BandRow* band, std::size_t begin, std::size_t end, std::int32_t* sums);
@@ -79,6 +84,7 @@ struct ReductionKernels {
   // summed with their weights and divided: out[c][x] = floor(S / (Sx * Sy)) for every target column.
   // Only for sums below 2^31, and only where RowGathers could be built; null in sets without it.
   void (*byRows)(const RowGathers& gathers, const TargetRowSources& rows, std::uint16_t* const* out);
+  GatherLayout gathers = GatherLayout::Windows64;  // the tables byRows reads
 };
 
 // The instruction sets the kernels are built for; Plain is the portable build of the same source.
@@ -131,6 +137,13 @@ void ExactAveragesAvx512(const std::int32_t* sums, const std::int32_t* totals, c
 // out[i] = ScaledChannel(c0[i], LuminanceRatio(Lnew[i], L0[i])), the channel rule of the sharpening.
 void ScaledChannelsAvx512(const std::uint16_t* c0, const std::uint16_t* L0, const std::int16_t* Lnew, int count,
                           std::uint8_t* out);
+
+// The rows-first kernel for AVX2 (with FMA), taking its tables from lane_gathers.h, only called
+// when the processor has them (KernelSetSupported(KernelSet::Avx2)). It weighs four taps a lane
+// with the multiply-add of unsigned by signed bytes, which Highway 1.0 does not offer (widening the
+// bytes to 16 bits first doubles the shuffles and multiplies), and loads each 128-bit lane from its
+// own place in the row.
+void ByRowsAvx2(const RowGathers& gathers, const TargetRowSources& rows, std::uint16_t* const* out);
 #endif
 
 }  // namespace phototrim
