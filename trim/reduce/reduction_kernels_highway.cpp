@@ -354,8 +354,12 @@ void SharpenRow(const std::uint16_t* const* above, const std::uint16_t* const* r
   const std::uint16_t* const m[3] = {row[0], row[1], row[2]};
   const std::uint16_t* const b[3] = {below[0], below[1], below[2]};
   int x = 1;
-  // n inner pixels at a time; the loads reach x-1 .. x+n, all inside the row.
-  for (; x + n <= w - 1; x += n) {
+  // n inner pixels at a time; the loads reach x-1 .. x+n, all inside the row. The last vector ends
+  // at the last inner pixel and overlaps the one before: it writes a few pixels again, with the
+  // same values, rather than leaving up to n-1 of them to the plain code.
+  for (bool more = w - 1 - n >= 1; more; x += n) {
+    if (x + n > w - 1) x = w - 1 - n;
+    more = x + n < w - 1;
     hn::Vec<decltype(d)> centre[3], blur[3];
     for (int c = 0; c < 3; ++c) {
       const std::uint16_t* const ac = a[c] + x;
