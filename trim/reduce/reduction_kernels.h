@@ -36,16 +36,17 @@ struct ColumnTaps {
 };
 
 // The horizontal spans as byte gathers, for kernels that first reduce each source row along its
-// width on its own (see RowGathers for how they are laid out). Sums are made for 16 at a time of
-// the target row's 3w channel values ("outputs", value 3x + c); three such groups make a block of
-// 16 target columns.
+// width on its own. Sums are made for groups of the target row's 3w channel values ("outputs",
+// value 3x + c); the groups of a block make 16 target columns. Laid out as the kernel's
+// GatherLayout asks: Windows64, groups of 16 outputs (see row_gathers.h); Lanes128, groups of 8
+// (see lane_gathers.h).
 struct RowGathers {
   int columns = 0;                     // target width w
   int blocks = 0;                      // blocks of 16 target columns, the last one padded
   int quads = 0;                       // 1 or 2: source bytes gathered four at a time per output
   std::size_t rowBytes = 0;            // bytes of a source row that may be read (3 a pixel)
-  const std::int32_t* window = nullptr;   // per group: its first source byte (gathers reach 64*quads on)
-  const std::uint8_t* tables = nullptr;   // per group, RowGatherBytes(quads) bytes; see row_gathers.h
+  const std::int32_t* window = nullptr;   // per group (Lanes128: per lane): the window's first source byte
+  const std::uint8_t* tables = nullptr;   // per group, RowGatherBytes(quads) or kLaneGroupBytes bytes
 };
 
 // The source rows of one target row for a rows-first kernel, in the order they come, rows of weight
@@ -58,7 +59,7 @@ struct TargetRowSources {
   bool keepLast = false;                // the last fresh row's sums go to `kept`
   const std::int32_t* stored = nullptr; // horizontal sums of a row read before, or null
   int storedWeight = 0;
-  std::int32_t* kept = nullptr;         // 16 sums a group
+  std::int32_t* kept = nullptr;         // one sum an output, in the kernel's own form and group order
   int total = 0;                        // Sy, the sum of the row weights
   float inverse = 0;                    // 1/Sy, rounded to float
 };
