@@ -2,7 +2,7 @@
 # phototrim-batch beside the exact codec floor (a benchmark, not a test): in each round, the floor
 # over the photos, then phototrim-batch -j 1 and -j 2, all with L at 400 dpi, reduced, high quality,
 # then -j 1 again on the AVX2 kernels (PHOTOTRIM_SIMD=avx2), and -j 1 of another build when one is
-# given (an older one, say). Prints one line a round: the load before it, the wall seconds of the
+# given (an older one, say), on its fastest kernels and on AVX2. Prints one line a round: the load before it, the wall seconds of the
 # floor and of -j 1 and -j 2 with their share of the floor's, and the processor seconds (user +
 # system) of the floor and of each -j 1 with their ratio to the floor's, which the load of other
 # programs disturbs less than the wall time.
@@ -54,7 +54,10 @@ for _ in $(seq "$rounds"); do
     "$fc" "$c1" "$(bc -l <<<"$c1 / $fc")" "$ca" "$(bc -l <<<"$ca / $fc")")
   if [[ -n "$other" ]]; then
     timed wo co "$other" -j 1 "${batch_args[@]}" "$work/other"
-    line+=$(printf ' j1-other=%.2f (%.3f x)' "$co" "$(bc -l <<<"$co / $fc")")
+    rm -rf "${work:?}"/other
+    timed woa coa env PHOTOTRIM_SIMD=avx2 "$other" -j 1 "${batch_args[@]}" "$work/other"
+    line+=$(printf ' j1-other=%.2f (%.3f x) j1-other-avx2=%.2f (%.3f x)' "$co" "$(bc -l <<<"$co / $fc")" \
+      "$coa" "$(bc -l <<<"$coa / $fc")")
   fi
   echo "$line"
 done

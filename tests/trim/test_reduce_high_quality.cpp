@@ -189,6 +189,10 @@ TEST(ReduceHighQualityTest, MatchesTheLiteralVersionOnAwkwardSizes) {
       {6200, 100, 3100, 50},     // the widest source
       {23, 1000, 2, 97},
       {129, 17, 64, 8},          // band boundaries and a partial last band
+      {10, 7, 4, 3},             // rows of 30 bytes: too short for 32-byte lane windows
+      {11, 8, 4, 3},             // 33 bytes: lane windows, but none 16 bytes after the other
+      {16, 12, 15, 11},          // 48 bytes and spans near one pixel
+      {3001, 30, 1000, 10},      // exactly 4 taps a column at most, the lane gathers' limit
   };
   std::uint32_t seed = 11;
   for (const auto& c : cases) ExpectSameAsReference(c[0], c[1], c[2], c[3], seed++);
@@ -214,8 +218,10 @@ TEST(ReduceHighQualityTest, FedRowByRowInAnyOrientationIsTheWholePictureReductio
   // without, one or several at a time; the yardstick is the reduction of the upright picture.
   // Upright sizes: ordinary ratios, band boundaries, 1/50 (bands of fewer rows), exactly 1/100
   // (sums beyond 31 bits) and no inner pixels.
+  // Also the L print ratio and spans near one pixel, which the rows-first kernels take, with every
+  // kernel set.
   const int cases[][4] = {{301, 203, 100, 67}, {123, 37, 60, 18}, {203, 301, 67, 100}, {1000, 600, 20, 12},
-                          {300, 200, 3, 2},    {37, 37, 2, 2}};
+                          {300, 200, 3, 2},    {37, 37, 2, 2},    {143, 97, 50, 34},   {41, 29, 40, 28}};
   for (const auto& c : cases) {
     for (int orientation = 1; orientation <= 8; ++orientation) {
       SCOPED_TRACE(::testing::Message() << c[0] << "x" << c[1] << " -> " << c[2] << "x" << c[3] << " orientation " << orientation);
@@ -225,14 +231,16 @@ TEST(ReduceHighQualityTest, FedRowByRowInAnyOrientationIsTheWholePictureReductio
       testing::UprightCopy(stored, orientation, want);
       std::string reason;
       ASSERT_EQ(Reduce(want, c[2], c[3], reason), StepResult::Ok);
-      for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{7, 3}}) {
-        ReductionPlanes planes;
-        Bitmap got, scratch;
-        HighQualityRows sink(planes, got, scratch, [] { return false; });
-        ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), c[2], c[3]), LoadResult::Ok);
-        ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), LoadResult::Ok);
-        ASSERT_TRUE(got.Width() == c[2] && got.Height() == c[3] && Bytes(got) == Bytes(want)) << Difference(got, want);
-      }
+      for (KernelSet set : SupportedSets())
+        for (const auto& [margin, batch] : {std::pair{0, 16}, std::pair{7, 3}}) {
+          SCOPED_TRACE(::testing::Message() << "kernel set " << KernelSetName(set));
+          ReductionPlanes planes;
+          Bitmap got, scratch;
+          HighQualityRows sink(planes, got, scratch, [] { return false; }, set);
+          ASSERT_EQ(sink.Begin(testing::KeptRowsWithMargin(stored, margin, orientation), c[2], c[3]), LoadResult::Ok);
+          ASSERT_EQ(testing::FeedRows(sink, stored, margin, batch), LoadResult::Ok);
+          ASSERT_TRUE(got.Width() == c[2] && got.Height() == c[3] && Bytes(got) == Bytes(want)) << Difference(got, want);
+        }
     }
   }
 }

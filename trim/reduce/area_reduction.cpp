@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "trim/reduce/area_spans.h"
+#include "trim/reduce/lane_gathers.h"
 #include "trim/reduce/row_gathers.h"
 #include "trim/reduce/sharpen.h"
 
@@ -86,11 +87,19 @@ ReduceResult AreaReduction::Start(const ReductionAxes& axes, ReductionPlanes& pl
   horizontal_ = wideSums ? HorizontalBand64 : kernels_.horizontal;
   // Rows first where the kernels can: their sums are 32-bit, and every group's taps must lie in one
   // window of the row.
-  const int quads = kernels_.byRows != nullptr && !wideSums ? RowGatherQuads(columns_) : 0;
-  byRows_ = quads > 0;
-  if (byRows_) {
-    if (!planes.PrepareRowGathers(RowGatherGroups(w), quads)) return ReduceResult::OutOfMemory;
-    gathers_ = BuildRowGathers(columns_, W, quads, planes);
+  byRows_ = false;
+  if (kernels_.byRows != nullptr && !wideSums) {
+    if (kernels_.gathers == GatherLayout::Lanes128) {
+      byRows_ = LaneGathersFit(columns_, W);
+      if (byRows_) {
+        if (!planes.PrepareLaneGathers(LaneGatherBlocks(w))) return ReduceResult::OutOfMemory;
+        gathers_ = BuildLaneGathers(columns_, W, planes);
+      }
+    } else if (const int quads = RowGatherQuads(columns_); quads > 0) {
+      byRows_ = true;
+      if (!planes.PrepareRowGathers(RowGatherGroups(w), quads)) return ReduceResult::OutOfMemory;
+      gathers_ = BuildRowGathers(columns_, W, quads, planes);
+    }
   }
   storedRow_ = -1;
 

@@ -129,6 +129,10 @@ ReductionKernels KernelsOf(KernelSet set) {
     kernels.byRows = ByRowsAvx512;
     kernels.sharpen = SharpenRowAvx512;
   }
+  if (set == KernelSet::Avx2) {
+    kernels.byRows = ByRowsAvx2;
+    kernels.gathers = GatherLayout::Lanes128;
+  }
 #endif
   return kernels;
 }

@@ -36,16 +36,17 @@ struct ColumnTaps {
 };
 
 // The horizontal spans as byte gathers, for kernels that first reduce each source row along its
-// width on its own (see RowGathers for how they are laid out). Sums are made for 16 at a time of
-// the target row's 3w channel values ("outputs", value 3x + c); three such groups make a block of
-// 16 target columns.
+// width on its own. Sums are made for groups of the target row's 3w channel values ("outputs",
+// value 3x + c); the groups of a block make 16 target columns. Laid out as the kernel's
+// GatherLayout asks: Windows64, groups of 16 outputs (see row_gathers.h); Lanes128, groups of 8
+// (see lane_gathers.h).
 struct RowGathers {
   int columns = 0;                     // target width w
   int blocks = 0;                      // blocks of 16 target columns, the last one padded
   int quads = 0;                       // 1 or 2: source bytes gathered four at a time per output
   std::size_t rowBytes = 0;            // bytes of a source row that may be read (3 a pixel)
-  const std::int32_t* window = nullptr;   // per group: its first source byte (gathers reach 64*quads on)
-  const std::uint8_t* tables = nullptr;   // per group, RowGatherBytes(quads) bytes; see row_gathers.h
+  const std::int32_t* window = nullptr;   // per group (Lanes128: per lane): the window's first source byte
+  const std::uint8_t* tables = nullptr;   // per group, RowGatherBytes(quads) or kLaneGroupBytes bytes
 };
 
 // The source rows of one target row for a rows-first kernel, in the order they come, rows of weight
@@ -58,10 +59,15 @@ struct TargetRowSources {
   bool keepLast = false;                // the last fresh row's sums go to `kept`
   const std::int32_t* stored = nullptr; // horizontal sums of a row read before, or null
   int storedWeight = 0;
-  std::int32_t* kept = nullptr;         // 16 sums a group
+  std::int32_t* kept = nullptr;         // one sum an output, in the kernel's own form and group order
   int total = 0;                        // Sy, the sum of the row weights
   float inverse = 0;                    // 1/Sy, rounded to float
 };
+
+// How a set's rows-first kernel wants the horizontal spans laid out: in windows of 64 bytes that
+// one permute gathers from (row_gathers.h), or in windows of 32 bytes a 128-bit lane
+// (lane_gathers.h).
+enum class GatherLayout { Windows64, Lanes128 };
 
 struct ReductionKernels {
   // sums[p * kBandRows + r] = sum over t of weight(r, t) * band[r].rows[t][p], for p in [begin, end).
@@ -79,6 +85,7 @@ struct ReductionKernels {
   // summed with their weights and divided: out[c][x] = floor(S / (Sx * Sy)) for every target column.
   // Only for sums below 2^31, and only where RowGathers could be built; null in sets without it.
   void (*byRows)(const RowGathers& gathers, const TargetRowSources& rows, std::uint16_t* const* out);
+  GatherLayout gathers = GatherLayout::Windows64;  // the tables byRows reads
 };
 
 // The instruction sets the kernels are built for; Plain is the portable build of the same source.
@@ -131,6 +138,13 @@ void ExactAveragesAvx512(const std::int32_t* sums, const std::int32_t* totals, c
 // out[i] = ScaledChannel(c0[i], LuminanceRatio(Lnew[i], L0[i])), the channel rule of the sharpening.
 void ScaledChannelsAvx512(const std::uint16_t* c0, const std::uint16_t* L0, const std::int16_t* Lnew, int count,
                           std::uint8_t* out);
+
+// The rows-first kernel for AVX2 (with FMA), taking its tables from lane_gathers.h, only called
+// when the processor has them (KernelSetSupported(KernelSet::Avx2)). It weighs four taps a lane
+// with the multiply-add of unsigned by signed bytes, which Highway 1.0 does not offer (widening the
+// bytes to 16 bits first doubles the shuffles and multiplies), and loads each 128-bit lane from its
+// own place in the row.
+void ByRowsAvx2(const RowGathers& gathers, const TargetRowSources& rows, std::uint16_t* const* out);
 #endif
 
 }  // namespace phototrim

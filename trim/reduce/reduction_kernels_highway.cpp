@@ -322,6 +322,19 @@ HWY_INLINE hn::Vec<D> Luma(D d, const hn::Vec<D> (&c)[3]) {
                               hn::Mul(c[0], hn::Set(d, kLumaBlue))));
 }
 
+// Truncation of floats known to lie well inside the 32-bit range (a scaled channel: |C0 * Lnew / L0|
+// stays below 2^17). Highway's ConvertTo also mends the conversion of values beyond the range,
+// three more instructions a vector on x86, a tenth of the sharpening's time with AVX2.
+template <class D, class V>
+HWY_INLINE hn::Vec<D> TruncateInRange(D d, V v) {
+#if HWY_TARGET == HWY_AVX2
+  if constexpr (sizeof(v.raw) == 32) return hn::Vec<D>{_mm256_cvttps_epi32(v.raw)};
+#elif HWY_TARGET == HWY_SSE4
+  if constexpr (sizeof(v.raw) == 16) return hn::Vec<D>{_mm_cvttps_epi32(v.raw)};
+#endif
+  return hn::ConvertTo(d, v);
+}
+
 void SharpenRow(const std::uint16_t* const* above, const std::uint16_t* const* row, const std::uint16_t* const* below,
                 int w, std::uint8_t* out) {
   CopyBorderPixels(row, w, out);
@@ -341,8 +354,12 @@ void SharpenRow(const std::uint16_t* const* above, const std::uint16_t* const* r
   const std::uint16_t* const m[3] = {row[0], row[1], row[2]};
   const std::uint16_t* const b[3] = {below[0], below[1], below[2]};
   int x = 1;
-  // n inner pixels at a time; the loads reach x-1 .. x+n, all inside the row.
-  for (; x + n <= w - 1; x += n) {
+  // n inner pixels at a time; the loads reach x-1 .. x+n, all inside the row. The last vector ends
+  // at the last inner pixel and overlaps the one before: it writes a few pixels again, with the
+  // same values, rather than leaving up to n-1 of them to the plain code.
+  for (bool more = w - 1 - n >= 1; more; x += n) {
+    if (x + n > w - 1) x = w - 1 - n;
+    more = x + n < w - 1;
     hn::Vec<decltype(d)> centre[3], blur[3];
     for (int c = 0; c < 3; ++c) {
       const std::uint16_t* const ac = a[c] + x;
@@ -383,8 +400,8 @@ void SharpenRow(const std::uint16_t* const* above, const std::uint16_t* const* r
     const auto ratioHigh = hn::Mul(highFloats(hn::BitCast(d, Lnew), sign), hn::Div(oneWide, highFloats(L0atLeast1, zero)));
     hn::Vec<decltype(d8)> channel[3];
     for (int c = 0; c < 3; ++c) {
-      const auto low = hn::ConvertTo(dw, hn::Add(hn::Mul(lowFloats(centre[c], zero), ratioLow), biasWide));
-      const auto high = hn::ConvertTo(dw, hn::Add(hn::Mul(highFloats(centre[c], zero), ratioHigh), biasWide));
+      const auto low = TruncateInRange(dw, hn::Add(hn::Mul(lowFloats(centre[c], zero), ratioLow), biasWide));
+      const auto high = TruncateInRange(dw, hn::Add(hn::Mul(highFloats(centre[c], zero), ratioHigh), biasWide));
       channel[c] = hn::DemoteTo(d8, hn::ReorderDemote2To(dn, low, high));  // the clamp to 0..255
     }
     hn::StoreInterleaved3(channel[0], channel[1], channel[2], d8, out + 3 * x);

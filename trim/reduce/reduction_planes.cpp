@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "trim/reduce/lane_gathers.h"
 #include "trim/reduce/row_gathers.h"
 
 namespace phototrim {
@@ -26,6 +27,14 @@ bool ReductionPlanes::PrepareRowGathers(std::size_t groups, int quads) {
   gatherSumsRow_ = groups * 16;
   return gatherWindows_.Reserve(groups) && gatherTables_.Reserve(groups * RowGatherBytes(quads) / 64) &&
          gatherSums_.Reserve(2 * groups);
+}
+
+bool ReductionPlanes::PrepareLaneGathers(std::size_t blocks) {
+  // A block's 48 sums are three cache lines.
+  const std::size_t groups = blocks * kLaneGroupsPerBlock;
+  gatherSumsRow_ = blocks * 48;
+  return gatherWindows_.Reserve(2 * groups) && gatherTables_.Reserve(groups * kLaneGroupBytes / 64) &&
+         gatherSums_.Reserve(2 * 3 * blocks);
 }
 
 std::size_t ReductionPlanes::Bytes() const {

@@ -71,6 +71,8 @@ class ReductionPlanes {
   // The tables of the rows-first kernels (see row_gathers.h) for `groups` groups of `quads` quads,
   // and two rows of horizontal sums: the one a target row kept and the one it keeps.
   bool PrepareRowGathers(std::size_t groups, int quads);
+  // The same for the tables of lane_gathers.h, `blocks` blocks of 16 target columns.
+  bool PrepareLaneGathers(std::size_t blocks);
   std::int32_t* GatherWindows() { return gatherWindows_.Data(); }
   std::uint8_t* GatherTables() { return reinterpret_cast<std::uint8_t*>(gatherTables_.Data()); }
   std::int32_t* GatherSums(int which) {
