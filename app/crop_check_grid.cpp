@@ -8,9 +8,11 @@
 #include <QAccessible>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QHideEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QShowEvent>
 
 namespace phototrim::app {
 
@@ -198,8 +200,19 @@ void CropCheckGrid::scrollContentsBy(int, int) {
   AskForNearest();
 }
 
+void CropCheckGrid::showEvent(QShowEvent* event) {
+  QAbstractScrollArea::showEvent(event);
+  AskForNearest();
+}
+
+void CropCheckGrid::hideEvent(QHideEvent* event) {
+  QAbstractScrollArea::hideEvent(event);
+  // A closed window decodes nothing more: the cores are the run's, which often starts next.
+  if (loader_) loader_->Want({});
+}
+
 void CropCheckGrid::AskForNearest() {
-  if (!loader_) return;
+  if (!loader_ || !isVisible()) return;
   // Nearest to the view first; beyond the images held, only those never shown yet (so that every
   // picture's size is known), farthest last.
   const auto [first, last] = VisibleRange();

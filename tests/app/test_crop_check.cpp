@@ -199,5 +199,24 @@ TEST(CropCheck, ClosedAndGoneWhileItsPicturesAreStillCollected) {
   }
 }
 
+TEST(CropCheck, AClosedWindowDecodesNoMoreThumbnailsUntilItIsShownAgain) {
+  TestFolder folder;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 300; ++i) {
+    paths.push_back(folder / ("in/" + std::to_string(i) + ".jpg"));
+    testing::WriteJpeg(paths.back(), 96, 64, {}, i);
+  }
+  CropPositions positions;
+  app::CropCheckWindow window(paths, folder / "in/", positions, [] { return TargetSize{2000, 1401}; },
+                              app::CropCheckWindow::Asking{});
+  window.show();
+  window.close();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
+  while (std::chrono::steady_clock::now() < end) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_FALSE(window.Grid()->AllLoaded());
+  window.show();
+  EXPECT_TRUE(WaitForThumbnails(*window.Grid()));
+}
+
 }  // namespace
 }  // namespace phototrim
