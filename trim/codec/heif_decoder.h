@@ -19,6 +19,7 @@ struct heif_error;
 namespace phototrim {
 
 struct HeifFileReader;
+struct FileBytes;
 
 // How many threads libheif may decode the tiles of one picture on, when `jobs` pictures are decoded
 // at once: together they fill the cores, and no more (0: tiles on the calling thread).
@@ -35,7 +36,8 @@ class HeifDecoder {
   HeifDecoder& operator=(const HeifDecoder&) = delete;
 
   // Opens the regular file at `path` (its bytes as they are) or takes `data`, finds the primary image
-  // and checks its size against the limits, all before any pixel is decoded. kOk, kLoadFailed
+  // and checks its size against the limits, and what its coded streams claim against that size, all
+  // before any pixel is decoded. kOk, kLoadFailed
   // (Reason() says why) or kOutOfMemory.
   int OpenFile(const std::string& path, const LoadLimits& limits);
   int OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits);
@@ -58,7 +60,7 @@ class HeifDecoder {
   const std::string& Reason() const { return reason_; }
 
  private:
-  int Open(const LoadLimits& limits);
+  int Open(const LoadLimits& limits, const FileBytes& file);
   int Fail(const char* what);
   int Failed(const heif_error& error);
 
