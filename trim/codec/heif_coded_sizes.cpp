@@ -99,6 +99,7 @@ class Checker {
         return Format(text::kReasonTooManyPixels, item->width, item->height, static_cast<unsigned long long>(maxPixels_));
       if (!item->located) return Format(text::kReasonHeifStream, "iloc");
       item_ = item;
+      sequence_.reset();
       if (canvas) {
         if (!CheckCanvas(IsType(item->type, "iovl"))) return reason_;
         continue;
@@ -240,7 +241,16 @@ class Checker {
       if (size > stream.Left()) return Fail("OBU size");
       std::vector<std::uint8_t> payload;
       if (!Prefix(stream, size, payload)) return Fail("OBU");
-      if ((header[0] >> 3 & 15) == kAv1SequenceHeaderObu && !Within(Av1SequenceSize(payload.data(), payload.size()), "sequence header"))
+      const int type = header[0] >> 3 & 15;
+      if (type == kAv1SequenceHeaderObu) {
+        sequence_ = ReadAv1Sequence(payload.data(), payload.size());
+        if (!sequence_) return Fail("sequence header");
+        if (!Within(sequence_->largest, "sequence header")) return false;
+      }
+      // A frame may claim any size its sequence header's field widths allow, beyond the largest.
+      const bool frameHeader = type == kAv1FrameHeaderObu || type == kAv1FrameObu || type == kAv1RedundantFrameHeaderObu;
+      if (frameHeader && sequence_ && Av1FrameOverridesSize(payload.data(), payload.size(), *sequence_) &&
+          !Within(sequence_->widest, "frame header"))
         return false;
     }
     return true;
@@ -271,6 +281,7 @@ class Checker {
   std::uint64_t maxPixels_;
   const HeifItem* item_ = nullptr;
   std::size_t lengthSize_ = kLibheifNalSizeBytes;
+  std::optional<Av1Sequence> sequence_;  // the last one read: the one a frame header depends on
   int units_ = 0;
   std::string reason_;
 };
