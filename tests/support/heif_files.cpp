@@ -274,10 +274,10 @@ std::vector<std::uint8_t> WithRotation(std::vector<std::uint8_t> heif, int quart
   return WithProperty(std::move(heif), {0, 0, 0, 9, 'i', 'r', 'o', 't', static_cast<std::uint8_t>(quarterTurns & 3)}, true);
 }
 
-std::vector<std::uint8_t> WithNclx(std::vector<std::uint8_t> heif, int primaries, int transfer) {
+std::vector<std::uint8_t> WithNclx(std::vector<std::uint8_t> heif, int primaries, int transfer, int matrix) {
   return WithProperty(std::move(heif),
                       {0, 0, 0, 19, 'c', 'o', 'l', 'r', 'n', 'c', 'l', 'x', 0, static_cast<std::uint8_t>(primaries), 0,
-                       static_cast<std::uint8_t>(transfer), 0, 6, 0x80},
+                       static_cast<std::uint8_t>(transfer), 0, static_cast<std::uint8_t>(matrix), 0x80},
                       false);
 }
 

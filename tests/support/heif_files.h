@@ -24,8 +24,9 @@ std::vector<std::uint8_t> MakeHeif(const Bitmap& picture, const HeifOptions& opt
 // The file with an 'irot' property of `quarterTurns` anticlockwise on its primary image.
 std::vector<std::uint8_t> WithRotation(std::vector<std::uint8_t> heif, int quarterTurns);
 
-// The file with an nclx colour description ('colr') of these primaries and transfer characteristics.
-std::vector<std::uint8_t> WithNclx(std::vector<std::uint8_t> heif, int primaries, int transfer);
+// The file with an nclx colour description ('colr') of these primaries, transfer characteristics and
+// matrix coefficients.
+std::vector<std::uint8_t> WithNclx(std::vector<std::uint8_t> heif, int primaries, int transfer, int matrix = 6);
 
 // The file with its images' 'ispe' claiming `width` x `height`.
 std::vector<std::uint8_t> WithClaimedHeifSize(std::vector<std::uint8_t> heif, std::uint32_t width, std::uint32_t height);

@@ -243,13 +243,19 @@ bool ReadMeta(const FileBytes& file, std::vector<std::uint8_t>& meta, std::uint6
     if (boxes == kMaxTopLevelBoxes) return why = "too many boxes", false;
     std::uint8_t header[kBoxHeader + kLargeSize];
     const std::size_t got = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof header, file.size - at));
-    if (got < kBoxHeader || !file.read(at, got, header)) return why = "box header", false;
+    if (got < kBoxHeader) break;  // a few bytes after the last box: nothing libheif reads
+    if (!file.read(at, got, header)) return why = "box header", false;
     Fields f(header, got);
     std::uint64_t size = f.Read(4);
     const FourCc type = f.Type();
     if (size == 1) size = f.Read(kLargeSize);
     if (size == 0) size = file.size - at;
-    if (!f.Ok() || size < f.At() || size > file.size - at) return why = "box beyond the file", false;
+    if (!f.Ok() || size < f.At()) return why = "box size", false;
+    // A box cut short ends the walk (a truncated mdat is libheif's to judge), unless it is the meta box.
+    if (size > file.size - at) {
+      if (IsType(type, "meta")) return why = "meta box beyond the file", false;
+      break;
+    }
     if (IsType(type, "meta")) {
       if (found) return why = "two meta boxes", false;
       found = true;

@@ -180,14 +180,16 @@ int HeifDecoder::Open(const LoadLimits& limits, const FileBytes& file) {
         profile_.clear();
     } else if (type == heif_color_profile_type_nclx) {
       heif_color_profile_nclx* nclx = nullptr;
-      if (heif_image_handle_get_nclx_color_profile(handle_, &nclx).code == heif_error_Ok && nclx != nullptr) {
+      const bool read = heif_image_handle_get_nclx_color_profile(handle_, &nclx).code == heif_error_Ok;
+      // libheif 1.15 hands out the description even with an error (an unknown matrix): ours to free.
+      std::unique_ptr<heif_color_profile_nclx, void (*)(heif_color_profile_nclx*)> owned(nclx, heif_nclx_color_profile_free);
+      if (read && nclx != nullptr) {
         const NclxColour colour{nclx->color_primaries,
                                 nclx->transfer_characteristics,
                                 {nclx->color_primary_red_x, nclx->color_primary_red_y},
                                 {nclx->color_primary_green_x, nclx->color_primary_green_y},
                                 {nclx->color_primary_blue_x, nclx->color_primary_blue_y},
                                 {nclx->color_primary_white_x, nclx->color_primary_white_y}};
-        heif_nclx_color_profile_free(nclx);
         if (NeedsProfile(colour)) profile_ = ProfileForNclx(colour);
       }
     }
