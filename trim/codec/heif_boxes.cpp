@@ -154,7 +154,7 @@ bool ReadLocations(const std::uint8_t* p, const Box& box, const ItemExtent& idat
     for (std::uint64_t e = 0; e < extents && f.Ok(); ++e) {
       f.Read(indexSize);
       const std::uint64_t offset = f.Read(offsetSize);
-      std::uint64_t length = f.Read(lengthSize);
+      const std::uint64_t length = f.Read(lengthSize);
       if (!item.located) continue;
       // Offsets past the space they point into, and sums that wrap, leave the item unlocated.
       if (base > space || offset > space - base) {
@@ -162,8 +162,8 @@ bool ReadLocations(const std::uint8_t* p, const Box& box, const ItemExtent& idat
         continue;
       }
       const std::uint64_t start = base + offset;
-      if (length == 0) length = space - start;  // the whole rest
-      if (length > space - start) {
+      // Length 0 means the rest of the space, but libheif 1.15 reads nothing there: no picture either way.
+      if (length == 0 || length > space - start) {
         item.located = false;
         continue;
       }

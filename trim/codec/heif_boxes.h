@@ -33,7 +33,7 @@ struct HeifItem {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::vector<std::uint8_t>> configs;  // the payloads of its 'hvcC' or 'av1C' properties
-  bool located = false;                            // where its data lies is known (and in the file)
+  bool located = false;  // where its data lies is known, in the file, in extents of 1 byte or more
   std::vector<ItemExtent> extents;
 };
 

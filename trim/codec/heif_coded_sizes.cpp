@@ -99,8 +99,7 @@ class Checker {
         return Format(text::kReasonTooManyPixels, item->width, item->height, static_cast<unsigned long long>(maxPixels_));
       if (!item->located) return Format(text::kReasonHeifStream, "iloc");
       // Nothing to decode; and libheif 1.15 hands dav1d the empty data, which dav1d refuses and leaks.
-      if (std::none_of(item->extents.begin(), item->extents.end(), [](const ItemExtent& e) { return e.length > 0; }))
-        return Format(text::kReasonHeifStream, "no data");
+      if (item->extents.empty()) return Format(text::kReasonHeifStream, "no data");
       item_ = item;
       sequence_.reset();
       if (canvas) {

@@ -37,8 +37,7 @@ class HeifDecoder {
 
   // Opens the regular file at `path` (its bytes as they are) or takes `data`, finds the primary image
   // and checks its size against the limits, and what its coded streams claim against that size, all
-  // before any pixel is decoded. kOk, kLoadFailed
-  // (Reason() says why) or kOutOfMemory.
+  // before any pixel is decoded. kOk, kLoadFailed (Reason() says why) or kOutOfMemory.
   int OpenFile(const std::string& path, const LoadLimits& limits);
   int OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits);
 
