@@ -4,11 +4,13 @@
 
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "support/heif_files.h"
 #include "support/picture_files.h"
 #include "trim/codec/heif_decoder.h"
+#include "trim/codec/hevc_sps.h"
 #include "trim/result_codes.h"
 
 namespace phototrim {
@@ -80,6 +82,58 @@ TEST(HeifCodedSizes, ForgedStreamsAreRefusedBeforeTheirDecodeAndRealFilesDecode)
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   EXPECT_LT(usage.ru_maxrss, 400 * 1024) << "kilobytes at the peak";
+}
+
+// An SPS NAL unit with every sub-layer's profile and level present or not, escaped as in a stream.
+Bytes Sps(int subLayers, bool profiles, int chroma, std::uint32_t width, std::uint32_t height) {
+  std::vector<bool> bits;
+  const auto put = [&](std::uint64_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) bits.push_back((value >> i & 1) != 0);
+  };
+  const auto golomb = [&](std::uint64_t value) {
+    int length = 0;
+    while ((value + 1) >> (length + 1) != 0) ++length;
+    put(0, length);
+    put(value + 1, length + 1);
+  };
+  put(0, 4), put(static_cast<std::uint64_t>(subLayers), 3), put(1, 1), put(0, 96);  // zeros: escapes needed
+  for (int i = 0; i < subLayers; ++i) put(profiles, 1), put(1, 1);
+  if (subLayers > 0) put(0, 2 * (8 - subLayers));
+  for (int i = 0; i < subLayers; ++i) put(0, profiles ? 88 + 8 : 8);
+  golomb(0), golomb(static_cast<std::uint64_t>(chroma));
+  if (chroma == 3) put(0, 1);
+  golomb(width), golomb(height), put(1, 1);
+  while (bits.size() % 8 != 0) bits.push_back(false);
+  Bytes nal = {0x42, 0x01};
+  int zeros = 0;
+  for (std::size_t i = 0; i < bits.size(); i += 8) {
+    std::uint8_t byte = 0;
+    for (std::size_t k = 0; k < 8; ++k) byte = static_cast<std::uint8_t>(byte << 1 | bits[i + k]);
+    if (zeros >= 2 && byte <= 3) nal.push_back(3), zeros = 0;
+    nal.push_back(byte);
+    zeros = byte == 0 ? zeros + 1 : 0;
+  }
+  return nal;
+}
+
+TEST(HeifCodedSizes, SpsSizesAreReadPastEverySubLayer) {
+  struct Case {
+    int subLayers;
+    bool profiles;
+    int chroma;
+    std::uint32_t width, height;
+  };
+  const Case cases[] = {{0, false, 1, 64, 64}, {2, true, 3, 1000, 667}, {6, true, 1, 26801, 58672}, {3, false, 0, 1, 2}};
+  for (const Case& c : cases) {
+    const Bytes nal = Sps(c.subLayers, c.profiles, c.chroma, c.width, c.height);
+    const std::optional<CodedSize> size = HevcSpsSize(nal.data(), nal.size());
+    ASSERT_TRUE(size) << c.subLayers;
+    EXPECT_EQ(size->width, c.width) << c.subLayers;
+    EXPECT_EQ(size->height, c.height) << c.subLayers;
+  }
+  // Cut after its first bytes, an SPS reads on as zeros, as libde265 reads it: no size, not a wrong one.
+  const Bytes cut = CutAt(Sps(0, false, 1, 64, 64), 16);
+  EXPECT_FALSE(HevcSpsSize(cut.data(), cut.size()));
 }
 
 }  // namespace
