@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The check the decoder makes after libheif has read the boxes, on bytes libheif may have refused.
   const FileBytes file{size, [data, size](std::uint64_t at, std::size_t count, std::uint8_t* out) {
                          if (at > size || count > size - at) return false;
-                         std::memcpy(out, data + at, count);
+                         if (count > 0) std::memcpy(out, data + at, count);
                          return true;
                        }};
   (void)CheckCodedSizes(file, limits.maxPixels);

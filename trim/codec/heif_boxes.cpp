@@ -265,6 +265,7 @@ bool ReadMeta(const FileBytes& file, std::vector<std::uint8_t>& meta, std::uint6
     at += size;
   }
   if (!found) return why = "no meta box", false;
+  if (foundSize < kFullBoxHeader) return why = "meta box", false;
   if (foundSize > kMaxMetaBytes) return why = "meta box too large", false;
   meta.resize(static_cast<std::size_t>(foundSize));
   if (!file.read(foundAt, meta.size(), meta.data())) return why = "meta box", false;
@@ -288,7 +289,7 @@ std::string ReadHeifItems(const FileBytes& file, HeifItems& out) {
   if (!ReadMeta(file, meta, metaAt, why)) return why;
   const std::uint8_t* p = meta.data();
   std::vector<Box> boxes;
-  if (meta.size() < kFullBoxHeader || !Children(p, kFullBoxHeader, meta.size(), boxes)) return "meta box";
+  if (!Children(p, kFullBoxHeader, meta.size(), boxes)) return "meta box";
   bool twice = false;
   const Box* pitm = OnlyChild(boxes, "pitm", twice);
   const Box* iinf = OnlyChild(boxes, "iinf", twice);

@@ -145,7 +145,7 @@ int HeifDecoder::OpenMemory(const std::uint8_t* data, std::size_t size, const Lo
   if (read.code != heif_error_Ok) return Failed(read);
   return Open(limits, {size, [data, size](std::uint64_t at, std::size_t count, std::uint8_t* out) {
                          if (at > size || count > size - at) return false;
-                         std::memcpy(out, data + at, count);
+                         if (count > 0) std::memcpy(out, data + at, count);
                          return true;
                        }});
 }
