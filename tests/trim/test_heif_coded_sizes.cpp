@@ -88,7 +88,7 @@ TEST(HeifCodedSizes, ForgedStreamsAreRefusedBeforeTheirDecodeAndRealFilesDecode)
 Bytes Sps(int subLayers, bool profiles, int chroma, std::uint32_t width, std::uint32_t height) {
   std::vector<bool> bits;
   const auto put = [&](std::uint64_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) bits.push_back((value >> i & 1) != 0);
+    for (int i = count - 1; i >= 0; --i) bits.push_back(i < 64 && (value >> i & 1) != 0);
   };
   const auto golomb = [&](std::uint64_t value) {
     int length = 0;
