@@ -1,12 +1,15 @@
 // libFuzzer target: the HEIF road of a run on arbitrary bytes (the boxes, the size checks, libheif's
-// decode, the rows into an upright picture), the file's own thumbnail as the crop check decodes it,
-// and the Exif an output would carry from the same bytes.
+// decode, the rows into an upright picture), our own box reading on the same bytes even where libheif
+// refuses them, the file's own thumbnail as the crop check decodes it, and the Exif an output would
+// carry from the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "trim/bitmap.h"
+#include "trim/codec/heif_coded_sizes.h"
 #include "trim/codec/heif_decoder.h"
 #include "trim/codec/upright_rows.h"
 #include "trim/load_result.h"
@@ -46,6 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else if (result == LoadResult::Failed && decoder.Reason().empty()) {
     std::abort();  // a failure always says why
   }
+  // The check the decoder makes after libheif has read the boxes, on bytes libheif may have refused.
+  const FileBytes file{size, [data, size](std::uint64_t at, std::size_t count, std::uint8_t* out) {
+                         if (at > size || count > size - at) return false;
+                         if (count > 0) std::memcpy(out, data + at, count);
+                         return true;
+                       }};
+  (void)CheckCodedSizes(file, limits.maxPixels);
   // The same bytes as an Exif block: what libexiv2 makes of hostile input never leaves unchecked.
   const std::vector<std::uint8_t> exif = CarriedExif({data, data + size}, 64, 48, {size % 2 == 1, 300});
   if (exif.size() > 65533) std::abort();

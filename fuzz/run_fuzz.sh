@@ -38,13 +38,12 @@ for target in "${targets[@]}"; do
       printf '# c\r\na.jpg\t0\t100\nsub/b.jpg\t33.33\t12.5\n' >"$seedDir/lines"
       extra=() ;;
     fuzz_load_heif)
-      # HEIF seeds: some of the JPEG seeds turned into HEIC by heif-enc (no sample files); not the
-      # damaged ones, nor the one that claims 30000 x 30000 pixels, which heif-enc would decode.
-      # Known and open: libheif 1.15 (with libde265) allocates the decoded picture by the size its HEVC
-      # stream claims before it checks that size against its limit, so a 668-byte file whose stream
-      # claims 26801 x 58672 takes about 4.6 GB for seconds before it fails. Until the size is checked
-      # before decoding, this target is allowed 16 GB, so that the run looks for other faults.
-      seedDir="$seeds/heif"; extra=(-rss_limit_mb=16384)
+      # HEIF seeds: some of the JPEG seeds turned into HEIC (one into AVIF too) by heif-enc (no sample
+      # files); not the damaged ones, nor the one that claims 30000 x 30000 pixels, which heif-enc would decode.
+      # libheif 1.15 checks only the boxes' sizes, and libde265 or dav1d allocate by the size the
+      # stream claims (a 668-byte file claiming 26801 x 58672 in its SPS took 4.6 GB): the decoder
+      # checks every SPS, sequence header and canvas against the boxes first, so the usual limit holds.
+      seedDir="$seeds/heif"; extra=()
       mkdir -p "$seedDir"
       for name in baseline gray one-pixel exif-8-mm icc-rgb-comment sampling-1x1 progressive; do
         heif-enc -q 50 -o "$seedDir/$name.heic" "$seeds/load/$name.jpg" >/dev/null 2>&1 || true
@@ -52,7 +51,8 @@ for target in "${targets[@]}"; do
       # Two with a thumbnail of their own, which the crop check decodes.
       for name in baseline exif-8-mm; do
         heif-enc -q 50 -t 16 -o "$seedDir/$name-thumbnail.heic" "$seeds/load/$name.jpg" >/dev/null 2>&1 || true
-      done ;;
+      done
+      heif-enc -A -q 50 -o "$seedDir/baseline.avif" "$seeds/load/baseline.jpg" >/dev/null 2>&1 || true ;;
     *) echo "unknown target $target" >&2; exit 64 ;;
   esac
   corpus="$build/fuzz-corpus/$target"

@@ -70,6 +70,11 @@ inline constexpr char kReasonTooLittleData[] = "画素数に比べてデータ�
 inline constexpr char kReasonTooManyScans[] = "スキャンが多すぎます（最大 %d）";
 inline constexpr char kReasonComponentMissing[] = "データのない色成分があります";
 inline constexpr char kReasonNoPicture[] = "画像を取り出せません";
+// A HEIF file whose coded pictures are checked before libheif decodes them, and fail the check.
+inline constexpr char kReasonHeifBoxes[] = "HEIF のボックスを読み取れません（%s）";
+inline constexpr char kReasonHeifNoSize[] = "寸法（ispe）のない画像があります";
+inline constexpr char kReasonHeifCodedSize[] = "符号化データの寸法（%llu×%llu）がファイルの示す寸法（%u×%u）を超えています";
+inline constexpr char kReasonHeifStream[] = "符号化データを読み取れません（%s）";
 inline constexpr char kReasonWouldReplaceOwnOutput[] =
     "この実行で先に保存したファイルを上書きすることになるため保存しませんでした（大文字と小文字を区別しない保存先では、大文字・小文字だけが違う名前は同じファイルです）";
 inline constexpr char kReasonSizeLimit[] = "%dpx を超えるため処理できません（--no-size-limit で処理できます）";

@@ -124,6 +124,160 @@ std::vector<std::uint8_t> WithProperty(std::vector<std::uint8_t> b, const std::v
   return b;
 }
 
+// Where the boxes of the file lie: each item's location fields in 'iloc' (version 0 or 1, as heif-enc
+// writes it), for the edits that move data.
+struct Extent {
+  std::uint32_t item;
+  bool inFile;                // construction method 0
+  std::size_t base, offset, length;  // field positions (base: 0 when there is no base field)
+  int baseSize, offsetSize, lengthSize;
+};
+
+std::vector<Extent> Extents(const std::vector<std::uint8_t>& b) {
+  const std::size_t meta = FindBox(b, 0, b.size(), "meta"), metaEnd = meta + Get(b, meta, 4);
+  const std::size_t iloc = FindBox(b, meta + 12, metaEnd, "iloc");
+  const int version = b[iloc + 8], offsetSize = b[iloc + 12] >> 4, lengthSize = b[iloc + 12] & 15,
+            baseSize = b[iloc + 13] >> 4, indexSize = version >= 1 ? b[iloc + 13] & 15 : 0;
+  std::vector<Extent> extents;
+  std::size_t at = iloc + 16;
+  for (std::uint32_t items = Get(b, iloc + 14, 2); items > 0; --items) {
+    const std::uint32_t item = Get(b, at, 2);
+    const bool inFile = version == 0 || (Get(b, at + 2, 2) & 15) == 0;
+    at += 2 + (version >= 1 ? 2 : 0) + 2;
+    const std::size_t base = baseSize > 0 ? at : 0;
+    at += static_cast<std::size_t>(baseSize);
+    std::uint32_t count = Get(b, at, 2);
+    for (at += 2; count > 0; --count) {
+      at += static_cast<std::size_t>(indexSize);
+      extents.push_back({item, inFile, base, at, at + static_cast<std::size_t>(offsetSize), baseSize, offsetSize, lengthSize});
+      at += static_cast<std::size_t>(offsetSize + lengthSize);
+    }
+  }
+  return extents;
+}
+
+std::size_t Start(const std::vector<std::uint8_t>& b, const Extent& e) {
+  return (e.baseSize > 0 ? Get(b, e.base, e.baseSize) : 0) + Get(b, e.offset, e.offsetSize);
+}
+
+// The first extent of the first item of `type` ("hvc1" or "av01").
+Extent FirstExtentOf(const std::vector<std::uint8_t>& b, const char* type) {
+  // infe version 2: its id, protection index, type and an empty name.
+  const std::uint32_t item = Get(b, std::string(b.begin(), b.end()).find(std::string(type) + '\0') - 4, 2);
+  for (const Extent& e : Extents(b))
+    if (e.item == item) return e;
+  throw std::runtime_error("no extent");
+}
+
+// `inserted` put at `at` in place of `removed` bytes: the boxes around grow, the data after moves,
+// the item extent it falls in grows. Top-level boxes and meta > iprp > ipco > property are followed.
+std::vector<std::uint8_t> Spliced(std::vector<std::uint8_t> b, std::size_t at, std::size_t removed,
+                                  const std::vector<std::uint8_t>& inserted) {
+  const long delta = static_cast<long>(inserted.size()) - static_cast<long>(removed);
+  std::vector<std::size_t> around;
+  std::size_t from = 0, to = b.size();
+  for (;;) {
+    std::size_t box = from;
+    while (box + 8 <= to && !(box <= at && at < box + Get(b, box, 4))) box += Get(b, box, 4);
+    if (box + 8 > to) break;
+    around.push_back(box);
+    const std::string type(b.begin() + long(box) + 4, b.begin() + long(box) + 8);
+    if (type != "meta" && type != "iprp" && type != "ipco") break;
+    from = box + (type == "meta" ? 12 : 8), to = box + Get(b, box, 4);
+  }
+  const std::vector<Extent> extents = Extents(b);
+  std::vector<std::pair<std::size_t, std::size_t>> starts;
+  for (const Extent& e : extents) starts.emplace_back(Start(b, e), Get(b, e.length, e.lengthSize));
+  b.erase(b.begin() + long(at), b.begin() + long(at + removed));
+  b.insert(b.begin() + long(at), inserted.begin(), inserted.end());
+  for (const std::size_t box : around) Set(b, box, 4, static_cast<std::uint32_t>(long(Get(b, box, 4)) + delta));
+  // iloc lies before the splice (in the meta box, before iprp, or before the data): its fields stay put.
+  for (std::size_t i = 0; i < extents.size(); ++i) {
+    const Extent& e = extents[i];
+    const auto [start, length] = starts[i];
+    if (!e.inFile) continue;
+    if (start <= at && at < start + length) {
+      Set(b, e.length, e.lengthSize, static_cast<std::uint32_t>(long(length) + delta));
+    } else if (start > at) {
+      const std::size_t field = e.baseSize > 0 && Get(b, e.base, e.baseSize) > 0 ? e.base : e.offset;
+      const int size = field == e.base ? e.baseSize : e.offsetSize;
+      Set(b, field, size, static_cast<std::uint32_t>(long(Get(b, field, size)) + delta));
+    }
+  }
+  return b;
+}
+
+// Bits, most significant first, for rewriting stream headers.
+struct BitString {
+  std::vector<bool> bits;
+  void Put(std::uint64_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) bits.push_back((value >> i & 1) != 0);
+  }
+  void Golomb(std::uint64_t value) {
+    int length = 0;
+    while ((value + 1) >> (length + 1) != 0) ++length;
+    Put(0, length);
+    Put(value + 1, length + 1);
+  }
+  static BitString Of(const std::vector<std::uint8_t>& bytes) {
+    BitString s;
+    for (const std::uint8_t byte : bytes) s.Put(byte, 8);
+    return s;
+  }
+  // From `from` to the stop bit, then the stop bit and zeros to a whole byte.
+  void AppendTail(const BitString& other, std::size_t from) {
+    std::size_t end = other.bits.size();
+    while (end > from && !other.bits[end - 1]) --end;
+    bits.insert(bits.end(), other.bits.begin() + long(from), other.bits.begin() + long(end));
+    while (bits.size() % 8 != 0) bits.push_back(false);
+  }
+  std::vector<std::uint8_t> Bytes() const {
+    std::vector<std::uint8_t> out(bits.size() / 8);
+    for (std::size_t i = 0; i < bits.size(); ++i) out[i / 8] = static_cast<std::uint8_t>(out[i / 8] | bits[i] << (7 - i % 8));
+    return out;
+  }
+};
+
+std::uint64_t ReadGolomb(const BitString& s, std::size_t& at) {
+  int zeros = 0;
+  while (!s.bits[at++]) ++zeros;
+  std::uint64_t value = 1;
+  for (int i = 0; i < zeros; ++i) value = value << 1 | s.bits[at++];
+  return value - 1;
+}
+
+// An SPS NAL unit (header, then the escaped payload) claiming another size; no sub-layers, as x265 writes it.
+std::vector<std::uint8_t> ResizedSps(const std::vector<std::uint8_t>& nal, std::uint32_t width, std::uint32_t height) {
+  std::vector<std::uint8_t> rbsp;
+  for (std::size_t i = 2, zeros = 0; i < nal.size(); ++i) {
+    if (zeros >= 2 && nal[i] == 3) {
+      zeros = 0;
+      continue;
+    }
+    rbsp.push_back(nal[i]);
+    zeros = nal[i] == 0 ? zeros + 1 : 0;
+  }
+  const BitString old = BitString::Of(rbsp);
+  std::size_t at = 4 + 3 + 1 + 96;  // ids, sub-layers (0), nesting, profile_tier_level
+  BitString s;
+  ReadGolomb(old, at);  // sps_seq_parameter_set_id
+  if (ReadGolomb(old, at) == 3) ++at;
+  s.bits.assign(old.bits.begin(), old.bits.begin() + long(at));
+  ReadGolomb(old, at);
+  ReadGolomb(old, at);
+  s.Golomb(width);
+  s.Golomb(height);
+  s.AppendTail(old, at);
+  std::vector<std::uint8_t> out(nal.begin(), nal.begin() + 2);
+  int zeros = 0;
+  for (const std::uint8_t byte : s.Bytes()) {
+    if (zeros >= 2 && byte <= 3) out.push_back(3), zeros = 0;
+    out.push_back(byte);
+    zeros = byte == 0 ? zeros + 1 : 0;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> WithRotation(std::vector<std::uint8_t> heif, int quarterTurns, bool thumbnailToo) {
@@ -133,17 +287,17 @@ std::vector<std::uint8_t> WithRotation(std::vector<std::uint8_t> heif, int quart
   return thumbnail != 0 ? WithProperty(std::move(heif), irot, true, thumbnail) : heif;
 }
 
-std::vector<std::uint8_t> WithNclx(std::vector<std::uint8_t> heif, int primaries, int transfer) {
+std::vector<std::uint8_t> WithNclx(std::vector<std::uint8_t> heif, int primaries, int transfer, int matrix) {
   return WithProperty(std::move(heif),
                       {0, 0, 0, 19, 'c', 'o', 'l', 'r', 'n', 'c', 'l', 'x', 0, static_cast<std::uint8_t>(primaries), 0,
-                       static_cast<std::uint8_t>(transfer), 0, 6, 0x80},
+                       static_cast<std::uint8_t>(transfer), 0, static_cast<std::uint8_t>(matrix), 0x80},
                       false);
 }
 
 std::vector<std::uint8_t> MakeHeif(const Bitmap& picture, const HeifOptions& options) {
   TestFolder folder;
   const bool png = options.alpha || options.bitDepth > 8;
-  const std::string in = folder / (png ? "in.png" : "in.jpg"), out = folder / "out.heic";
+  const std::string in = folder / (png ? "in.png" : "in.jpg"), out = folder / (options.avif ? "out.avif" : "out.heic");
   JpegOptions jpeg;
   jpeg.quality = 98;
   jpeg.iccProfile = options.iccProfile;
@@ -157,7 +311,8 @@ std::vector<std::uint8_t> MakeHeif(const Bitmap& picture, const HeifOptions& opt
   if (::chdir(folder.Path().c_str()) != 0) throw std::runtime_error("cannot enter " + folder.Path());
   const std::string command = "heif-enc -q 90 -b " + std::to_string(options.bitDepth) +
                               (options.thumbnail > 0 ? " -t " + std::to_string(options.thumbnail) : std::string()) +
-                              " -o out.heic " + in.substr(in.rfind('/') + 1) + " >/dev/null 2>&1";
+                              (options.avif ? " -A -o out.avif " : " -o out.heic ") + in.substr(in.rfind('/') + 1) +
+                              " >/dev/null 2>&1";
   const int status = std::system(command.c_str());
   if (::chdir(back.c_str()) != 0 && ::chdir("/") != 0) throw std::runtime_error("cannot leave " + folder.Path());
   if (status != 0) throw std::runtime_error("heif-enc failed: " + command);
@@ -171,6 +326,70 @@ std::vector<std::uint8_t> WithClaimedHeifSize(std::vector<std::uint8_t> b, std::
       Set(b, at + 8, 4, width);
       Set(b, at + 12, 4, height);
     }
+  return b;
+}
+
+std::vector<std::uint8_t> WithHevcSize(std::vector<std::uint8_t> b, std::uint32_t width, std::uint32_t height, bool inBand) {
+  const std::size_t hvcC = std::string(b.begin(), b.end()).find("hvcC") - 4;
+  // The NAL arrays after 23 bytes: each its type, a count, then each NAL unit behind a 2-byte size.
+  std::size_t at = hvcC + 8 + 23;
+  for (int arrays = b[hvcC + 8 + 22]; arrays > 0; --arrays) {
+    const int type = b[at] & 0x3F;
+    std::uint32_t count = Get(b, at + 1, 2);
+    for (at += 3; count > 0; --count) {
+      const std::size_t size = Get(b, at, 2);
+      if (type == 33) {
+        const std::vector<std::uint8_t> sps = ResizedSps({b.begin() + long(at) + 2, b.begin() + long(at + 2 + size)}, width, height);
+        if (inBand) {
+          const std::size_t data = Start(b, FirstExtentOf(b, "hvc1"));
+          std::vector<std::uint8_t> unit;
+          Put32(unit, static_cast<std::uint32_t>(sps.size()));
+          unit.insert(unit.end(), sps.begin(), sps.end());
+          return Spliced(std::move(b), data, 0, unit);
+        }
+        Set(b, at, 2, static_cast<std::uint32_t>(sps.size()));
+        return Spliced(std::move(b), at + 2, size, sps);
+      }
+      at += 2 + size;
+    }
+  }
+  throw std::runtime_error("no SPS");
+}
+
+std::vector<std::uint8_t> WithAv1Size(std::vector<std::uint8_t> b, std::uint32_t width, std::uint32_t height) {
+  // The OBUs of the item's data, each with a one-byte header and a size (one byte, below 128, here).
+  for (std::size_t at = Start(b, FirstExtentOf(b, "av01"));; at += 2 + b[at + 1]) {
+    if ((b[at] >> 3 & 15) != 1) continue;
+    std::vector<std::uint8_t> payload(b[at + 1]);
+    std::memcpy(payload.data(), &b[at + 2], payload.size());
+    const BitString old = BitString::Of(payload);
+    // A reduced still-picture header, as libaom writes it: profile, flags and level in 10 bits.
+    const std::size_t widthBits = old.Bytes()[1] >> 2 & 15, heightBits = (old.Bytes()[1] & 3) << 2 | old.Bytes()[2] >> 6;
+    BitString s;
+    s.bits.assign(old.bits.begin(), old.bits.begin() + 10);
+    s.Put(15, 4);
+    s.Put(15, 4);
+    s.Put(width - 1, 16);
+    s.Put(height - 1, 16);
+    s.AppendTail(old, 18 + widthBits + 1 + heightBits + 1);
+    std::vector<std::uint8_t> obu = s.Bytes();
+    obu.insert(obu.begin(), static_cast<std::uint8_t>(obu.size()));
+    return Spliced(std::move(b), at + 1, 1 + b[at + 1], obu);
+  }
+}
+
+std::vector<std::uint8_t> WithItemLength(std::vector<std::uint8_t> b, std::uint64_t length) {
+  const std::string text(b.begin(), b.end());
+  const Extent e = FirstExtentOf(b, text.find("hvc1") != std::string::npos ? "hvc1" : "av01");
+  Set(b, e.length, e.lengthSize, static_cast<std::uint32_t>(length));
+  return b;
+}
+
+std::vector<std::uint8_t> WithGridSize(std::vector<std::uint8_t> b, std::uint16_t width, std::uint16_t height) {
+  // idat holds the grid: version, flags, rows - 1, columns - 1, then the canvas size.
+  const std::size_t idat = std::string(b.begin(), b.end()).find("idat") + 4;
+  Set(b, idat + 4, 2, width);
+  Set(b, idat + 6, 2, height);
   return b;
 }
 

@@ -14,6 +14,7 @@
 #include <new>
 #include <thread>
 
+#include "trim/codec/heif_coded_sizes.h"
 #include "trim/codec/nclx_profile.h"
 #include "trim/format.h"
 #include "trim/messages.h"
@@ -146,7 +147,16 @@ LoadResult HeifDecoder::OpenFile(const std::string& path, const LoadLimits& limi
   static const heif_reader reader = FdReader();
   const heif_error read = heif_context_read_from_reader(context_, &reader, reader_.get(), nullptr);
   if (read.code != heif_error_Ok) return Failed(read);
-  return Open(limits);
+  const int fd = fd_;
+  return Open(limits, {reader_->size, [fd](std::uint64_t at, std::size_t count, std::uint8_t* out) {
+                         while (count > 0) {
+                           const ssize_t got = ::pread(fd, out, count, static_cast<off_t>(at));
+                           if (got < 0 && errno == EINTR) continue;
+                           if (got <= 0) return false;
+                           out += got, at += static_cast<std::uint64_t>(got), count -= static_cast<std::size_t>(got);
+                         }
+                         return true;
+                       }});
 }
 
 LoadResult HeifDecoder::OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits) {
@@ -156,10 +166,14 @@ LoadResult HeifDecoder::OpenMemory(const std::uint8_t* data, std::size_t size, c
   heif_context_set_maximum_image_size_limit(context_, kMaxSide);
   const heif_error read = heif_context_read_from_memory_without_copy(context_, data, size, nullptr);
   if (read.code != heif_error_Ok) return Failed(read);
-  return Open(limits);
+  return Open(limits, {size, [data, size](std::uint64_t at, std::size_t count, std::uint8_t* out) {
+                         if (at > size || count > size - at) return false;
+                         if (count > 0) std::memcpy(out, data + at, count);
+                         return true;
+                       }});
 }
 
-LoadResult HeifDecoder::Open(const LoadLimits& limits) {
+LoadResult HeifDecoder::Open(const LoadLimits& limits, const FileBytes& file) {
   heif_context_set_max_decoding_threads(context_, decodingThreads.load(std::memory_order_relaxed));
   const heif_error primary = heif_context_get_primary_image_handle(context_, &handle_);
   if (primary.code != heif_error_Ok) return Failed(primary);
@@ -178,6 +192,8 @@ LoadResult HeifDecoder::Open(const LoadLimits& limits) {
   }
   alpha_ = heif_image_handle_has_alpha_channel(handle_) != 0;
   try {
+    // libheif checks only the boxes' sizes; libde265 and dav1d allocate by what the stream claims.
+    if (reason_ = CheckCodedSizes(file, limits.maxPixels); !reason_.empty()) return LoadResult::Failed;
     const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle_);
     if (type == heif_color_profile_type_prof) {
       profile_.resize(heif_image_handle_get_raw_color_profile_size(handle_));
@@ -188,14 +204,16 @@ LoadResult HeifDecoder::Open(const LoadLimits& limits) {
         profile_.clear();
     } else if (type == heif_color_profile_type_nclx) {
       heif_color_profile_nclx* nclx = nullptr;
-      if (heif_image_handle_get_nclx_color_profile(handle_, &nclx).code == heif_error_Ok && nclx != nullptr) {
+      const bool read = heif_image_handle_get_nclx_color_profile(handle_, &nclx).code == heif_error_Ok;
+      // libheif 1.15 hands out the description even with an error (an unknown matrix): ours to free.
+      std::unique_ptr<heif_color_profile_nclx, void (*)(heif_color_profile_nclx*)> owned(nclx, heif_nclx_color_profile_free);
+      if (read && nclx != nullptr) {
         const NclxColour colour{nclx->color_primaries,
                                 nclx->transfer_characteristics,
                                 {nclx->color_primary_red_x, nclx->color_primary_red_y},
                                 {nclx->color_primary_green_x, nclx->color_primary_green_y},
                                 {nclx->color_primary_blue_x, nclx->color_primary_blue_y},
                                 {nclx->color_primary_white_x, nclx->color_primary_white_y}};
-        heif_nclx_color_profile_free(nclx);
         if (NeedsProfile(colour)) profile_ = ProfileForNclx(colour);
       }
     }

@@ -20,6 +20,7 @@ struct heif_error;
 namespace phototrim {
 
 struct HeifFileReader;
+struct FileBytes;
 
 // How many threads libheif may decode the tiles of one picture on, when `jobs` pictures are decoded
 // at once: together they fill the cores, and no more (0: tiles on the calling thread).
@@ -36,8 +37,8 @@ class HeifDecoder {
   HeifDecoder& operator=(const HeifDecoder&) = delete;
 
   // Opens the regular file at `path` (its bytes as they are) or takes `data`, finds the primary image
-  // and checks its size against the limits, all before any pixel is decoded. Ok, Failed
-  // (Reason() says why) or OutOfMemory.
+  // and checks its size against the limits, and what its coded streams claim against that size, all
+  // before any pixel is decoded. Ok, Failed (Reason() says why) or OutOfMemory.
   LoadResult OpenFile(const std::string& path, const LoadLimits& limits);
   LoadResult OpenMemory(const std::uint8_t* data, std::size_t size, const LoadLimits& limits);
 
@@ -65,7 +66,7 @@ class HeifDecoder {
   const std::string& Reason() const { return reason_; }
 
  private:
-  LoadResult Open(const LoadLimits& limits);
+  LoadResult Open(const LoadLimits& limits, const FileBytes& file);
   LoadResult Fail(const char* what);
   LoadResult Failed(const heif_error& error);
 
