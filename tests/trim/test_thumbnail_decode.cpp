@@ -171,6 +171,8 @@ TEST(Thumbnail, HeifStandsAsTheRunSeesItFromItsOwnThumbnailOrItsWholeDecode) {
       {"own thumbnail", 320, 0, false, true},
       {"turned with its thumbnail", 320, 1, true, true},
       {"turned, its thumbnail not", 320, 3, false, false},  // another shape: not the picture
+      {"upside down, its thumbnail not", 320, 2, false, false},  // the same shape, turned otherwise
+      {"upside down with its thumbnail", 320, 2, true, true},
   };
   testing::TestFolder folder;
   Bitmap picture;

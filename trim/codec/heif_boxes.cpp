@@ -18,6 +18,8 @@ constexpr std::size_t kBoxHeader = 8;
 constexpr std::size_t kLargeSize = 8;
 constexpr std::size_t kUserType = 16;
 constexpr std::size_t kFullBoxHeader = 4;  // version and flags
+// The transformations kept of one item: a few bytes each, a hostile file may associate many.
+constexpr std::size_t kMaxTransformBytes = 256;
 
 // Big-endian fields of a span of memory; reads past its end leave ok false.
 class Fields {
@@ -206,6 +208,11 @@ bool ReadProperties(const std::uint8_t* p, const Box& box, HeifItems& out) {
           item.hasSize = true;
         } else if (IsType(property.type, "hvcC") || IsType(property.type, "av1C")) {
           item.configs.emplace_back(p + property.payload, p + property.payload + property.size);
+        } else if ((IsType(property.type, "irot") || IsType(property.type, "imir") || IsType(property.type, "clap")) &&
+                   item.transforms.size() < kMaxTransformBytes) {
+          item.transforms.insert(item.transforms.end(), property.type.begin(), property.type.end());
+          item.transforms.insert(item.transforms.end(), p + property.payload,
+                                 p + property.payload + std::min<std::uint64_t>(property.size, kMaxTransformBytes));
         }
       }
     }

@@ -33,6 +33,9 @@ struct HeifItem {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::vector<std::uint8_t>> configs;  // the payloads of its 'hvcC' or 'av1C' properties
+  // Its transformations ('irot', 'imir', 'clap'), each as its type and payload, in the order they
+  // apply: two items with the same bytes here are turned, mirrored and cut alike.
+  std::vector<std::uint8_t> transforms;
   bool located = false;  // where its data lies is known, in the file, in extents of 1 byte or more
   std::vector<ItemExtent> extents;
 };

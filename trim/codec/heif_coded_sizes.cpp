@@ -290,10 +290,12 @@ class Checker {
 
 }  // namespace
 
-std::string CheckCodedSizes(const FileBytes& file, std::uint64_t maxPixels) {
+std::string CheckCodedSizes(const FileBytes& file, std::uint64_t maxPixels, HeifItems* read) {
   HeifItems items;
   if (const std::string why = ReadHeifItems(file, items); !why.empty()) return Format(text::kReasonHeifBoxes, why.c_str());
-  return Checker(file, maxPixels).Check(items);
+  std::string why = Checker(file, maxPixels).Check(items);
+  if (read != nullptr) *read = std::move(items);
+  return why;
 }
 
 }  // namespace phototrim

@@ -14,6 +14,7 @@ namespace phototrim {
 // no HEVC SPS or AV1 sequence header in its configuration or its data claims more than that size
 // padded to whole 64-sample blocks; a grid or overlay canvas is no larger than its 'ispe'.
 // An empty string when the file passes, otherwise why it does not (std::bad_alloc may come through).
-std::string CheckCodedSizes(const FileBytes& file, std::uint64_t maxPixels);
+// `read`, when given, receives the items as read.
+std::string CheckCodedSizes(const FileBytes& file, std::uint64_t maxPixels, HeifItems* read = nullptr);
 
 }  // namespace phototrim

@@ -193,7 +193,7 @@ LoadResult HeifDecoder::Open(const LoadLimits& limits, const FileBytes& file) {
   alpha_ = heif_image_handle_has_alpha_channel(handle_) != 0;
   try {
     // libheif checks only the boxes' sizes; libde265 and dav1d allocate by what the stream claims.
-    if (reason_ = CheckCodedSizes(file, limits.maxPixels); !reason_.empty()) return LoadResult::Failed;
+    if (reason_ = CheckCodedSizes(file, limits.maxPixels, &items_); !reason_.empty()) return LoadResult::Failed;
     const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle_);
     if (type == heif_color_profile_type_prof) {
       profile_.resize(heif_image_handle_get_raw_color_profile_size(handle_));
@@ -255,7 +255,15 @@ bool HeifDecoder::DecodeThumbnail(int longSide, Bitmap& out) {
       std::max(0, heif_image_handle_get_list_of_thumbnail_IDs(handle_, ids.data(), static_cast<int>(ids.size())))));
   heif_image_handle* chosen = nullptr;
   int chosenSide = 0;
+  heif_item_id primaryId = 0;
+  const HeifItem* primary = heif_context_get_primary_image_ID(context_, &primaryId).code == heif_error_Ok
+                                ? items_.Find(primaryId)
+                                : nullptr;
   for (const heif_item_id id : ids) {
+    // libheif turns a thumbnail by its own transformations: one turned otherwise than the picture
+    // (upside down, say, where the picture is not) would show the picture so.
+    const HeifItem* item = items_.Find(id);
+    if (primary == nullptr || item == nullptr || item->transforms != primary->transforms) continue;
     heif_image_handle* thumbnail = nullptr;
     if (heif_image_handle_get_thumbnail(handle_, id, &thumbnail).code != heif_error_Ok) continue;
     const int side = std::max(heif_image_handle_get_width(thumbnail), heif_image_handle_get_height(thumbnail));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "trim/bitmap.h"
+#include "trim/codec/heif_boxes.h"
 #include "trim/codec/load_limits.h"
 #include "trim/codec/row_sink.h"
 #include "trim/load_result.h"
@@ -76,6 +77,7 @@ class HeifDecoder {
   int fd_ = -1;
   std::unique_ptr<HeifFileReader> reader_;  // what libheif reads the file through, while the context lives
   std::uint64_t maxPixels_ = 0;
+  HeifItems items_;  // as this program reads the boxes
   int width_ = 0;
   int height_ = 0;
   bool alpha_ = false;
