@@ -410,6 +410,29 @@ TEST(ReductionKernelsTest, VectorSharpeningMatchesThePlainOneOnEveryWidthAndExtr
   }
 }
 
+// Rows above and below of one grey each, at every level, around a row of many colours: the
+// surround's luminance from black to white against every centre, so the scale of a channel runs
+// from black (the surround twice as bright) to one and a half times the pixel, just below, at and
+// just above the pixel's own luminance.
+TEST(ReductionKernelsTest, VectorSharpeningMatchesThePlainOneForEverySurround) {
+  constexpr int w = 1024;
+  std::vector<std::uint16_t> centre(static_cast<std::size_t>(3 * w)), grey(static_cast<std::size_t>(w));
+  for (int x = 0; x < w; ++x)
+    for (int c = 0; c < 3; ++c) centre[static_cast<std::size_t>(c * w + x)] = static_cast<std::uint16_t>((x * (1 + 6 * c)) & 0xFF);
+  const std::vector<const std::uint16_t*> row = {&centre[0], &centre[w], &centre[2 * w]};
+  const std::vector<const std::uint16_t*> around = {grey.data(), grey.data(), grey.data()};
+  for (int level = 0; level < 256; ++level) {
+    std::fill(grey.begin(), grey.end(), static_cast<std::uint16_t>(level));
+    std::vector<std::uint8_t> want(static_cast<std::size_t>(3 * w));
+    SharpenRowPlain(around.data(), row.data(), around.data(), w, want.data());
+    for (KernelSet set : SupportedSets()) {
+      std::vector<std::uint8_t> got(static_cast<std::size_t>(3 * w));
+      KernelsOf(set).sharpen(around.data(), row.data(), around.data(), w, got.data());
+      ASSERT_TRUE(got == want) << "level " << level << " set " << KernelSetName(set);
+    }
+  }
+}
+
 // The band passes of every set against the plain ones: lanes of one to nine pairs of rows (and
 // empty lanes), any number of taps, widths that end inside a vector, random and extreme bytes.
 TEST(ReductionKernelsTest, EveryVectorSetSumsAndAveragesBandsAsThePlainKernels) {

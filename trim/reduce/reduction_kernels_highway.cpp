@@ -321,7 +321,6 @@ HWY_INLINE hn::Vec<D> Luma(D d, const hn::Vec<D> (&c)[3]) {
   return Divide255(d, hn::Add(hn::Add(hn::Mul(c[2], hn::Set(d, kLumaRed)), hn::Mul(c[1], hn::Set(d, kLumaGreen))),
                               hn::Mul(c[0], hn::Set(d, kLumaBlue))));
 }
-
 // Truncation of floats known to lie well inside the 32-bit range (a scaled channel: |C0 * Lnew / L0|
 // stays below 2^17). Highway's ConvertTo also mends the conversion of values beyond the range,
 // three more instructions a vector on x86, a tenth of the sharpening's time with AVX2.
@@ -334,6 +333,83 @@ HWY_INLINE hn::Vec<D> TruncateInRange(D d, V v) {
 #endif
   return hn::ConvertTo(d, v);
 }
+
+#if HWY_TARGET == HWY_AVX2
+// pshufb tables that put eight pixels' blue and green bytes (bytes 0-7 and 8-15 of a 128-bit lane)
+// and red bytes (bytes 0-7 of another) in pixel order: output bytes 0-15 of the lane's 24, then
+// bytes 16-23 (0x80 makes a zero byte).
+struct PixelBytes {
+  alignas(32) std::uint8_t firstBlueGreen[32];
+  alignas(32) std::uint8_t firstRed[32];
+  alignas(32) std::uint8_t restBlueGreen[32];
+  alignas(32) std::uint8_t restRed[32];
+  constexpr PixelBytes() : firstBlueGreen{}, firstRed{}, restBlueGreen{}, restRed{} {
+    for (int i = 0; i < 32; ++i) {
+      const int first = i % 16, rest = 16 + i % 16;
+      firstBlueGreen[i] = BlueGreenByte(first);
+      firstRed[i] = RedByte(first);
+      restBlueGreen[i] = rest < 24 ? BlueGreenByte(rest) : 0x80;
+      restRed[i] = rest < 24 ? RedByte(rest) : 0x80;
+    }
+  }
+  static constexpr std::uint8_t BlueGreenByte(int j) {
+    return static_cast<std::uint8_t>(j % 3 == 0 ? j / 3 : (j % 3 == 1 ? 8 + j / 3 : 0x80));
+  }
+  static constexpr std::uint8_t RedByte(int j) { return static_cast<std::uint8_t>(j % 3 == 2 ? j / 3 : 0x80); }
+};
+inline constexpr PixelBytes kPixelBytes;
+
+// The channel rule for 16 pixels, written as their blue, green, red bytes. It takes one division a
+// pixel and keeps the channels in 16-bit lanes, where the float rule takes a product and two
+// conversions a channel in 32-bit lanes; the AVX2 sharpening takes a fifth less time with it. Only
+// AVX2 has it, partly in intrinsics: Highway 1.0 has no unsigned narrowing of two vectors into one,
+// and its byte interleave of 16 pixels works on 128-bit vectors, with twice the shuffles.
+//
+// With L0' = max(L0, 1), Lnew' = max(Lnew, 0), whole = (Lnew' >= L0'), rest = Lnew' - whole * L0'
+// and t = rest * 2^16 / L0', each channel is C0 * whole + floor(C0 * K / 2^16) with K = floor(t) + 1,
+// saturated to 255. That is the rule: C0 * (whole + K / 2^16) exceeds q = C0 * Lnew' / L0' by at most
+// C0 / 2^16 < 1/L0' (C0 * L0' <= 255 * 256), and q, a multiple of 1/L0', has no integer in
+// (q, q + 1/L0'). Lnew <= 0 gives whole = 0 and K = 1: black, as the rule wants (L0 = 0 forces
+// Lnew <= 0). Lnew <= L0 + L0/2, so rest <= 255, t < 2^16 and K <= 65281.
+// K comes from one float division, x = RN((rest * 2^16 + L0') / L0') = RN(t + 1): its operands are
+// exact (below 2^24) and |x - (t + 1)| <= 2^-9. An integer t gives x = t + 1 exactly; any other t is
+// at least 1/d from an integer, for the odd d > 1 with L0' = d * 2^a (so d <= 255 and
+// 1/d > 2^-9): x truncates to floor(t) + 1.
+HWY_INLINE void StoreSharpened(hn::Full256<std::uint16_t> d, const hn::Vec256<std::uint16_t> (&centre)[3],
+                               hn::Vec256<std::uint16_t> L0, hn::Vec256<std::int16_t> Lnew, std::uint8_t* to) {
+  const hn::Full256<std::int16_t> di;
+  const hn::Full256<std::uint32_t> du32;
+  const hn::Full256<std::int32_t> dw;
+  const hn::Full256<float> df;
+  const auto denominator = hn::Max(L0, hn::Set(d, 1));
+  const auto numerator = hn::Max(Lnew, hn::Zero(di));
+  const auto whole = hn::BitCast(d, hn::Not(hn::VecFromMask(di, hn::Lt(numerator, hn::BitCast(di, denominator)))));
+  const auto rest = hn::Sub(hn::BitCast(d, numerator), hn::And(denominator, whole));
+  // The zips take the 16-bit lanes apart within 128-bit blocks; the narrowing puts them back in
+  // order. The numerator's 32-bit lanes are rest * 2^16 + L0'.
+  const auto quotient = [&](hn::Vec256<std::uint32_t> top, hn::Vec256<std::uint32_t> bottom) {
+    return _mm256_cvttps_epi32(hn::Div(hn::ConvertTo(df, hn::BitCast(dw, top)), hn::ConvertTo(df, hn::BitCast(dw, bottom))).raw);
+  };
+  const hn::Vec256<std::uint16_t> K{_mm256_packus_epi32(
+      quotient(hn::ZipLower(du32, denominator, rest), hn::ZipLower(du32, denominator, hn::Zero(d))),
+      quotient(hn::ZipUpper(du32, denominator, rest), hn::ZipUpper(du32, denominator, hn::Zero(d))))};
+  hn::Vec256<std::uint16_t> channel[3];
+  for (int c = 0; c < 3; ++c) channel[c] = hn::Add(hn::And(centre[c], whole), hn::MulHigh(centre[c], K));
+  // Each 128-bit lane holds eight pixels after the narrowing to bytes (which saturates at 255):
+  // 24 bytes of the 48, made with in-lane shuffles and written as 16 and 8 bytes.
+  const auto table = [](const std::uint8_t* bytes) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes)); };
+  const __m256i blueGreen = _mm256_packus_epi16(channel[0].raw, channel[1].raw);
+  const __m256i red = _mm256_packus_epi16(channel[2].raw, channel[2].raw);
+  const __m256i first = _mm256_or_si256(_mm256_shuffle_epi8(blueGreen, table(kPixelBytes.firstBlueGreen)),
+                                        _mm256_shuffle_epi8(red, table(kPixelBytes.firstRed)));
+  const __m256i last = _mm256_or_si256(_mm256_shuffle_epi8(blueGreen, table(kPixelBytes.restBlueGreen)),
+                                       _mm256_shuffle_epi8(red, table(kPixelBytes.restRed)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm256_castsi256_si128(first));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 16), _mm256_castsi256_si128(last));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 24), _mm256_extracti128_si256(first, 1));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 40), _mm256_extracti128_si256(last, 1));
+}
+#endif
 
 void SharpenRow(const std::uint16_t* const* above, const std::uint16_t* const* row, const std::uint16_t* const* below,
                 int w, std::uint8_t* out) {
@@ -379,7 +455,9 @@ void SharpenRow(const std::uint16_t* const* above, const std::uint16_t* const* r
     const auto Lnew = hn::Sub(hn::BitCast(di, L0),
                               hn::ShiftRight<1>(hn::Add(difference, hn::BitCast(di, hn::ShiftRight<15>(hn::BitCast(d, difference))))));
     const auto L0atLeast1 = hn::Max(L0, hn::Set(d, 1));
-#if HWY_ARCH_X86
+#if HWY_TARGET == HWY_AVX2
+    StoreSharpened(d, centre, L0, Lnew, out + 3 * x);
+#elif HWY_ARCH_X86
     // LuminanceRatio and ScaledChannel in 32-bit lanes. On x86 the zips and the narrowing work
     // within 128-bit blocks, so narrowing the zipped halves together restores the lanes' order,
     // and the halves cost no lane crossing.
