@@ -12,6 +12,13 @@ void IgnoreFileSizeLimitSignal();
 // main thread's limit (ulimit -s), and a small one there would crash the workers deep in a decode.
 void GiveThreadsFixedStacks();
 
+// Large blocks (up to 32 MB: libjpeg's coefficient buffers of a progressive photo, a picture's rows)
+// come from the heap, and the heap keeps up to 512 MB of what is freed. Otherwise each progressive
+// photo maps its buffers afresh, and the system clears every page of them before libjpeg clears
+// them again: measured over the sample photos, 0.09 s of 1.4 s. The process's memory stays at the
+// largest picture's. Safe to call more than once; does nothing where the C library has no such knob.
+void KeepMemoryBetweenPictures();
+
 // Called first on each thread the engine starts: the signals that ask a program to stop (Ctrl-C,
 // SIGTERM, SIGHUP) are left to the main thread, whose handler the hosts install. A worker deep in
 // a decode could otherwise take one and hold it (a sanitizer delays a handler until the thread's

@@ -13,7 +13,7 @@
 #include "support/scripted_host.h"
 #include "support/test_folder.h"
 #include "trim/run/batch_run.h"
-#include "trim/run/picture_memory.h"
+#include "platform/process_settings.h"
 
 namespace phototrim {
 namespace {

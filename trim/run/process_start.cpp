@@ -2,7 +2,6 @@
 #include "trim/run/process_start.h"
 
 #include "platform/process_settings.h"
-#include "trim/run/picture_memory.h"
 
 namespace phototrim {
 

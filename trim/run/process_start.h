@@ -3,7 +3,7 @@
 
 namespace phototrim {
 
-// The heap keeps memory between pictures (picture_memory.h), a write past `ulimit -f` is one file's
+// The heap keeps memory between pictures (platform/process_settings.h), a write past `ulimit -f` is one file's
 // failure (EFBIG), and threads have stacks of their own size. The engine changes none of this itself.
 void PrepareProcessForRuns();
 
